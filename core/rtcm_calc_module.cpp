@@ -1,0 +1,1 @@
+#include "core/rtcm_calc_module.hpp"

@@ -1,0 +1,1 @@
+#include "matrix/mathvexa_module.hpp"

@@ -1,0 +1,30 @@
+# Shared set-up of run.sh and test.sh: install what is missing with apt-get,
+# then configure a build directory. Sourced, not run.
+
+KESTRUNE_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev
+  libbenchmark-dev libgeographiclib-dev clang libclang-rt-14-dev)
+
+kestrune_install_packages() {
+  local missing=()
+  for p in "${KESTRUNE_PACKAGES[@]}" "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "== installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+# kestrune_configure <build-dir> [cmake options...]
+kestrune_configure() {
+  local dir="$1"
+  shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
+  fi
+}

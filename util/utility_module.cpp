@@ -1,0 +1,1 @@
+#include "util/utility_module.hpp"
