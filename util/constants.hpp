@@ -10,21 +10,23 @@ inline constexpr double kPi = 3.14159265359;
 inline constexpr double kTwoPi = 6.28318530718;
 inline constexpr double kThreePi = 9.424777960770001;
 // Formed at run time in the original order of operations: pi / 2.0 and 3pi / 2.0.
-inline constexpr double kHalfPi = kPi / 2.0;             // 1.570796326795
+inline constexpr double kHalfPi = kPi / 2.0;            // 1.570796326795
 inline constexpr double kThreeHalfPi = kThreePi / 2.0;  // 4.7123889803850005
 
 // WGS 84 ellipsoid.
-inline constexpr double kSemiMajor = 6378137.0;               // a, metres
-inline constexpr double kSemiMinor = 6356752.314;             // b0, metres
-inline constexpr double kFlattening = 0.0033528107031880554;  // f
+inline constexpr double kSemiMajor = 6378137.0;                  // a, metres
+inline constexpr double kSemiMinor = 6356752.314;                // b0, metres
+inline constexpr double kFlattening = 0.0033528107031880554;     // f
 inline constexpr double kFlatteningSq = 1.1241339611412383e-05;  // f^2, taken as this literal
-inline constexpr double kOneMinusF = 0.996647189296812;       // 1 - f, taken as this literal
-inline constexpr double kEccSq = 0.006694380066764699;        // e^2
-inline constexpr double kAOneMinusEccSq = 6335439.326804105;  // a (1 - e^2), metres
+inline constexpr double kOneMinusF = 0.996647189296812;          // 1 - f, taken as this literal
+inline constexpr double kEccSq = 0.006694380066764699;           // e^2
+inline constexpr double kAOneMinusEccSq = 6335439.326804105;     // a (1 - e^2), metres
 
 // Loran-C propagation.
-inline constexpr double kSignalSpeed = 299.6911624;  // metres per microsecond, speed of light in air
-inline constexpr double kSecondaryPhaseBoundary = 537.0;  // primary-phase time (us) where the formula changes
+inline constexpr double kSignalSpeed =
+    299.6911624;  // metres per microsecond, speed of light in air
+inline constexpr double kSecondaryPhaseBoundary =
+    537.0;  // primary-phase time (us) where the formula changes
 // Secondary phase correction for an all-seawater path, t = primary phase (us):
 // far (t > 537):  129.04398 / t - 0.40758 + t * 0.00064576438
 // near (t <= 537): 2.7412979 / t - 0.011402 + t * 0.00032774624
