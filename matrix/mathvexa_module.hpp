@@ -16,7 +16,9 @@ struct Range {
   bool operator==(const Range&) const = default;
 };
 
-// Element access outside the declared range throws RuntimeFault 9.
+// Element access outside the declared range throws RuntimeFault 9. Bounds are
+// any 16-bit values with hi >= lo - 1 (hi = lo - 1 is empty); a constructor
+// given hi < lo - 1 throws RuntimeFault 9. Elements are unitless 64-bit floats.
 class Vector {
  public:
   Vector() = default;
@@ -83,10 +85,11 @@ struct EliminationState {
 
 // Eliminates A in place. Returns the failure number: 0, 199 (singular, or the
 // deferred near-singularity), 198 (not square) or a run-time number; the
-// caller has set state.lo and state.hi.
+// caller has set state.lo and state.hi, and the order and scale arrays are
+// (re)made here with that range. Never throws.
 std::int16_t MatDecompD(Matrix& A, EliminationState& state);
 // Forward and back substitution with the eliminated A; b is working storage.
-// Returns 0 or a run-time number.
+// Returns 0 or a run-time number; never throws.
 std::int16_t MatBackSubD(const Matrix& A, Vector& b, Vector& x, const EliminationState& state);
 
 }  // namespace kestrune::MathVexa_Module
