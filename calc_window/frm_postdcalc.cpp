@@ -1,0 +1,373 @@
+// The calculation window's controls, its load handler, the buttons that do
+// not calculate, and the focus handlers of the input fields.
+#include "calc_window/frm_postdcalc.hpp"
+
+#include <string>
+
+#include "chain_setup/global_module.hpp"
+#include "chain_setup/setup_file.hpp"
+#include "platform/message_box.hpp"
+#include "util/constants.hpp"
+#include "util/utility_module.hpp"
+
+namespace kestrune {
+
+namespace {
+
+using Global_Module::kMaxLops;
+constexpr int kStationRows = Global_Module::kStationCount;  // rows 0 to 14
+constexpr int kComboRows = 10;                              // combinations with a row
+
+// Layout, twips.
+constexpr int kLopRowTop = 1320;  // LOP row 1
+constexpr int kRowPitch = 240;
+constexpr int kResidualTop = 1020;  // residual row 1 inside frmLsqrPos
+constexpr int kResidualPitch = 180;
+constexpr int kComboTop = 600;  // combination row 1 inside Frame2
+constexpr int kMeanTop = 3000;  // mean line inside Frame2
+
+int LopRowTop(int i) {
+  return kLopRowTop + kRowPitch * (i - 1);
+}
+
+// Station rows leave a line above each chain's first row for its heading.
+int StationRowTop(int j) {
+  if (j <= 4) return 480 + kRowPitch * j;
+  if (j <= 7) return 1920 + kRowPitch * (j - 5);
+  if (j <= 10) return 2880 + kRowPitch * (j - 8);
+  return 3840 + kRowPitch * (j - 11);
+}
+
+int ComboRowTop(int k) {
+  return k == 0 ? 360 : kComboTop + kRowPitch * (k - 1);
+}
+
+// Columns of the combination table inside Frame2: left and width.
+struct Column {
+  int left;
+  int width;
+};
+constexpr Column kLopCol{120, 495}, kLatCol{650, 1215}, kLonCol{1880, 1335}, kDnCol{3230, 615},
+    kDeCol{3860, 615}, kIterCol{4490, 300}, kGdopCol{4800, 435}, kCutCol{5250, 480};
+
+TwipsRect ComboCell(Column c, int k) {
+  return TwipsRect{c.left, ComboRowTop(k), c.width, 240};
+}
+
+std::string ComboText(int k, const char* heading, const char* placeholder) {
+  return k == 0 ? heading : placeholder;
+}
+
+std::string CoordText(double radians, const char* kind) {
+  return Utility_Module::FormatLatLon(radians * 180 / constants::kPi, kind, 3);
+}
+
+}  // namespace
+
+template <class T, class RectFn, class TextFn>
+ControlArray<T> Frm_PosTDCalc::MakeArray(const char* name, int lo, int hi, Control* container,
+                                         RectFn rect, TextFn text) {
+  ControlArray<T> array(lo, hi);
+  for (int i = lo; i <= hi; ++i) array.Set(i, &Add<T>(name, i, rect(i), container, text(i)));
+  return array;
+}
+
+ControlArray<Label> Frm_PosTDCalc::MakeHeadings() {
+  struct Heading {
+    int index;
+    Control* container;
+    TwipsRect rect;
+    const char* caption;
+  };
+  const Heading headings[] = {
+      {0, nullptr, {2280, 1080, 1100, 240}, "OBSERVED TD's"},
+      {6, nullptr, {120, 300, 1335, 255}, "Position Estimate"},
+      {1, &Frame1, {120, 240, 1455, 240}, "Chain 9007"},
+      {2, &Frame1, {1600, 240, 975, 240}, "Dist (m)"},
+      {3, &Frame1, {2600, 240, 615, 240}, "Az (deg)"},
+      {4, &Frame1, {3240, 240, 975, 240}, "TD (usec)"},
+      {5, &Frame1, {4230, 120, 495, 360}, "Hyperb       Az"},
+      {8, &Frame1, {4740, 120, 975, 360}, "Gradient (m/usec)"},
+      {9, &Frame1, {120, 1680, 1455, 240}, "Chain 7001"},
+      {10, &Frame1, {120, 2640, 1455, 240}, "Chain 7499"},
+      {11, &Frame1, {120, 3600, 1455, 240}, "Chain 6731"},
+      {7, &Frame2, {3230, 120, 1245, 240}, "Dev from lsqr sol"},
+  };
+  ControlArray<Label> array(0, 11);
+  for (const Heading& h : headings) {
+    array.Set(h.index, &Add<Label>("dum", h.index, h.rect, h.container, h.caption));
+  }
+  return array;
+}
+
+Frm_PosTDCalc::Frm_PosTDCalc()
+    : Form("Frm_PosTDCalc", "   KESTRUNE    Loran C   TD and Position calculations", 9855, 8415),
+      Frame1(Add<Frame>("Frame1", -1, TwipsRect{3960, 0, 5775, 4935}, nullptr,
+                        "Calculated from Position Estimate")),
+      frmLsqrPos(Add<Frame>("frmLsqrPos", -1, TwipsRect{120, 4320, 3735, 2295}, nullptr,
+                            "Least Square Position Solution")),
+      Frame2(Add<Frame>("Frame2", -1, TwipsRect{3960, 4920, 5775, 3375}, nullptr,
+                        "Position Solutions (2 way fix in all comb.)")),
+      lblLopNo(Add<Label>("lblLopNo", -1, TwipsRect{0, 1080, 360, 240}, nullptr, "Lop")),
+      dum(MakeHeadings()),
+      Label6(Add<Label>("Label6", -1, TwipsRect{3360, 840, 555, 435}, nullptr, "Weights   (0-1)")),
+      txtEstLat(Add<TextBox>("txtEstLat", -1, TwipsRect{1560, 120, 1575, 375}, nullptr, "Text1")),
+      txtEstLon(Add<TextBox>("txtEstLon", -1, TwipsRect{1560, 480, 1575, 375}, nullptr, "Text2")),
+      lblMaster(MakeArray<Label>(
+          "lblMaster", 0, kMaxLops, nullptr,
+          [](int i) {
+            return i == 0 ? TwipsRect{360, 1080, 960, 240} : TwipsRect{0, LopRowTop(i), 1320, 240};
+          },
+          [](int i) { return std::string(i == 0 ? "Chain Master" : "Master"); })),
+      lblSlave(MakeArray<Label>(
+          "lblSlave", 0, kMaxLops, nullptr,
+          [](int i) {
+            return TwipsRect{1320, i == 0 ? 1080 : LopRowTop(i), 960, 240};
+          },
+          [](int i) { return std::string(i == 0 ? "-Sec" : "Slave"); })),
+      txtTD(MakeArray<TextBox>(
+          "txtTD", 1, kMaxLops, nullptr,
+          [](int i) {
+            return TwipsRect{2280, LopRowTop(i), 1100, 285};
+          },
+          [](int) { return std::string("Text3"); })),
+      txtWeight(MakeArray<TextBox>(
+          "txtWeight", 1, kMaxLops, nullptr,
+          [](int i) {
+            return TwipsRect{3360, LopRowTop(i), 495, 285};
+          },
+          [](int) { return std::string("1"); })),
+      cmdCalcTD(Add<CommandButton>("cmdCalcTD", -1, TwipsRect{480, 3120, 1095, 495}, nullptr,
+                                   "CALC TD est")),
+      cmdCopyTD(Add<CommandButton>("cmdCopyTD", -1, TwipsRect{2280, 3120, 1335, 735}, nullptr,
+                                   "Copy TD estimates to Observed TD")),
+      cmdCalc(Add<CommandButton>("cmdCalc", -1, TwipsRect{240, 7080, 1455, 495}, nullptr,
+                                 "CALC Pos Solutions")),
+      cmdExit(Add<CommandButton>("cmdExit", -1, TwipsRect{2400, 7080, 1215, 495}, nullptr, "EXIT")),
+      Label1(MakeArray<Label>(
+          "Label1", 0, kStationRows - 1, &Frame1,
+          [](int j) {
+            return TwipsRect{120, StationRowTop(j), 1455, 240};
+          },
+          [](int) { return std::string("Label1"); })),
+      Label2(MakeArray<Label>(
+          "Label2", 0, kStationRows - 1, &Frame1,
+          [](int j) {
+            return TwipsRect{1600, StationRowTop(j), 975, 240};
+          },
+          [](int) { return std::string("Label2"); })),
+      Label3(MakeArray<Label>(
+          "Label3", 0, kStationRows - 1, &Frame1,
+          [](int j) {
+            return TwipsRect{2600, StationRowTop(j), 615, 240};
+          },
+          [](int) { return std::string("Label3"); })),
+      Label4(MakeArray<Label>(
+          "Label4", 0, kStationRows - 1, &Frame1,
+          [](int j) {
+            return TwipsRect{3240, StationRowTop(j), 975, 240};
+          },
+          [](int) { return std::string("Labe4"); })),
+      Label5(MakeArray<Label>(
+          "Label5", 0, kStationRows - 1, &Frame1,
+          [](int j) {
+            return TwipsRect{4230, StationRowTop(j), 495, 240};
+          },
+          [](int) { return std::string("Label5"); })),
+      lblGradient(MakeArray<Label>(
+          "lblGradient", 0, kStationRows - 1, &Frame1,
+          [](int j) {
+            return TwipsRect{4740, StationRowTop(j), 975, 240};
+          },
+          [](int) { return std::string("lblGrad"); })),
+      lblLsqrLat(Add<Label>("lblLsqrLat", -1, TwipsRect{120, 240, 1695, 240}, &frmLsqrPos, "pos1")),
+      lblLsqrLon(
+          Add<Label>("lblLsqrLon", -1, TwipsRect{1860, 240, 1755, 240}, &frmLsqrPos, "pos1")),
+      lblLsqrIter(
+          Add<Label>("lblLsqrIter", -1, TwipsRect{120, 480, 1695, 240}, &frmLsqrPos, "Iterations")),
+      lblLsqrGDOP(
+          Add<Label>("lblLsqrGDOP", -1, TwipsRect{1860, 480, 1755, 240}, &frmLsqrPos, "GDOP")),
+      Label7(Add<Label>("Label7", -1, TwipsRect{1200, 780, 2415, 240}, &frmLsqrPos,
+                        "Lop   usec        m")),
+      lblResiduals(MakeArray<Label>(
+          "lblResiduals", 0, kMaxLops, &frmLsqrPos,
+          [](int i) {
+            return i == 0 ? TwipsRect{120, 780, 1035, 240}
+                          : TwipsRect{120, kResidualTop + kResidualPitch * (i - 1), 3495, 195};
+          },
+          [](int i) { return std::string(i == 0 ? "Residuals    " : "Residuals"); })),
+      lblLop(MakeArray<Label>(
+          "lblLop", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kLopCol, k); },
+          [](int k) { return ComboText(k, "LOP's", "LopNo"); })),
+      lblLat(MakeArray<Label>(
+          "lblLat", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kLatCol, k); },
+          [](int k) { return ComboText(k, "Latitude", "Lat"); })),
+      lblLon(MakeArray<Label>(
+          "lblLon", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kLonCol, k); },
+          [](int k) { return ComboText(k, "Longitude", "Lon"); })),
+      lblDN(MakeArray<Label>(
+          "lblDN", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kDnCol, k); },
+          [](int k) { return ComboText(k, "dN", "dN"); })),
+      lblDE(MakeArray<Label>(
+          "lblDE", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kDeCol, k); },
+          [](int k) { return ComboText(k, "dE", "dE"); })),
+      lblIter(MakeArray<Label>(
+          "lblIter", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kIterCol, k); },
+          [](int k) { return ComboText(k, "Iterations", "i"); })),
+      lblGdop(MakeArray<Label>(
+          "lblGdop", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kGdopCol, k); },
+          [](int k) { return ComboText(k, "GDOP", "gdop"); })),
+      lblCut(MakeArray<Label>(
+          "lblCut", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kCutCol, k); },
+          [](int k) { return ComboText(k, "Angle Of Cut", "deg"); })),
+      lblMean(Add<Label>("lblMean", -1, TwipsRect{kLopCol.left, kMeanTop, kLopCol.width, 240},
+                         &Frame2, "Mean")),
+      lblMeanLat(Add<Label>("lblMeanLat", -1, TwipsRect{kLatCol.left, kMeanTop, kLatCol.width, 240},
+                            &Frame2, "Lat")),
+      lblMeanLon(Add<Label>("lblMeanLon", -1, TwipsRect{kLonCol.left, kMeanTop, kLonCol.width, 240},
+                            &Frame2, "Lon")),
+      lblMeanDN(Add<Label>("lblMeanDN", -1, TwipsRect{kDnCol.left, kMeanTop, kDnCol.width, 240},
+                           &Frame2, "dN")),
+      lblMeanDE(Add<Label>("lblMeanDE", -1, TwipsRect{kDeCol.left, kMeanTop, kDeCol.width, 240},
+                           &Frame2, "dE")) {
+  // Rows not in use stay hidden; the load handler shows the rows in use.
+  for (int i = 1; i <= kMaxLops; ++i) {
+    lblMaster(i).SetVisible(false);
+    lblSlave(i).SetVisible(false);
+    lblResiduals(i).SetVisible(false);
+    if (i >= 2) {
+      txtTD(i).SetVisible(false);
+      txtWeight(i).SetVisible(false);
+    }
+  }
+  for (int k = 1; k <= kComboRows; ++k) {
+    for (auto* column : {&lblLop, &lblLat, &lblLon, &lblDN, &lblDE, &lblIter, &lblGdop, &lblCut}) {
+      (*column)(k).SetVisible(false);
+    }
+  }
+
+  txtEstLat.GotFocus = [this] { txtEstLat_GotFocus(); };
+  txtEstLat.LostFocus = [this] { txtEstLat_LostFocus(); };
+  txtEstLon.GotFocus = [this] { txtEstLon_GotFocus(); };
+  txtEstLon.LostFocus = [this] { txtEstLon_LostFocus(); };
+  for (int i = 1; i <= kMaxLops; ++i) {
+    txtTD(i).GotFocus = [this, i] { txtTD_GotFocus(i); };
+    txtWeight(i).GotFocus = [this, i] { txtWeight_GotFocus(i); };
+    txtWeight(i).LostFocus = [this, i] { txtWeight_LostFocus(i); };
+  }
+  cmdCalcTD.Click = [this] { cmdCalcTD_Click(); };
+  cmdCopyTD.Click = [this] { cmdCopyTD_Click(); };
+  cmdCalc.Click = [this] { cmdCalc_Click(); };
+  cmdExit.Click = [this] { cmdExit_Click(); };
+}
+
+void Frm_PosTDCalc::Form_Load() {
+  using namespace Global_Module;
+  using Utility_Module::Format;
+  using Utility_Module::Str;
+
+  SetCaption(Caption() + std::string(40, ' ') + "Version : 2.0 Feb 2004");
+
+  for (int j = 0; j < kStationRows; ++j) {
+    Label1(j).SetCaption(StationTable(j).Designator + "  " + StationTable(j).Name);
+  }
+
+  int combinations = 0;
+  for (int i = 1; i <= NoOfLops; ++i) {
+    if (i < NoOfLops) combinations += i;
+    const StationRecord& master = StationTable(LopTable(i).MasterIndex);
+    lblMaster(i).SetVisible(true);
+    lblMaster(i).SetCaption(Str(static_cast<std::int16_t>(i)) + "  " + Str(master.Gri) + " " +
+                            master.Name);
+    lblSlave(i).SetVisible(true);
+    lblSlave(i).SetCaption("-" + StationTable(LopTable(i).SecondaryIndex).Name);
+    txtTD(i).SetVisible(true);
+    txtWeight(i).SetVisible(true);
+    lblResiduals(i).SetVisible(true);
+  }
+  for (int k = 1; k <= combinations && k <= kComboRows; ++k) {
+    for (auto* column : {&lblLop, &lblLat, &lblLon, &lblDN, &lblDE, &lblIter, &lblGdop, &lblCut}) {
+      (*column)(k).SetVisible(true);
+    }
+  }
+
+  txtEstLat.SetText(CoordText(EstLat, "LAT"));
+  txtEstLon.SetText(CoordText(EstLon, "LON"));
+  for (int i = 1; i <= NoOfLops; ++i) {
+    txtTD(i).SetText(Format(LopTable(i).ObservedTd, "##0.000"));
+    const float w = LopTable(i).Weight;
+    txtWeight(i).SetText(Format(w, (w == 0.0f || w == 1.0f) ? "0" : "0.00"));
+  }
+}
+
+void Frm_PosTDCalc::cmdCalcTD_Click() {
+  LoranCalc(1);
+}
+
+void Frm_PosTDCalc::cmdCalc_Click() {
+  LoranCalc(2);
+}
+
+void Frm_PosTDCalc::cmdCopyTD_Click() {
+  using namespace Global_Module;
+  for (int i = 1; i <= NoOfLops; ++i) {
+    txtTD(i).SetText(
+        Utility_Module::Format(StationTable(LopTable(i).SecondaryIndex).PredictedTd, "0.000"));
+  }
+}
+
+void Frm_PosTDCalc::cmdExit_Click() {
+  switch (MsgBox("Save setup to file Kestrune.ini ?", MsgButtons::YesNoCancel)) {
+    case MsgResult::Yes:
+      // A setup that could not be saved keeps the window open for another try.
+      if (!WriteSetupFile()) return;
+      break;
+    case MsgResult::No:
+      break;
+    default:
+      return;
+  }
+  if (EndProgram) EndProgram();
+}
+
+void Frm_PosTDCalc::txtEstLat_GotFocus() {
+  txtEstLat.SetSelection(0, txtEstLat.TextLength());
+}
+
+void Frm_PosTDCalc::txtEstLat_LostFocus() {
+  const double value = Utility_Module::ParseLatLon(txtEstLat.Text(), "LAT");
+  txtEstLat.SetText(Utility_Module::FormatLatLon(value, "LAT", 3));
+}
+
+void Frm_PosTDCalc::txtEstLon_GotFocus() {
+  txtEstLon.SetSelection(0, txtEstLon.TextLength());
+}
+
+void Frm_PosTDCalc::txtEstLon_LostFocus() {
+  const double value = Utility_Module::ParseLatLon(txtEstLon.Text(), "LON");
+  txtEstLon.SetText(Utility_Module::FormatLatLon(value, "LON", 3));
+}
+
+void Frm_PosTDCalc::txtTD_GotFocus(int index) {
+  TextBox& box = txtTD(index);
+  box.SetSelection(0, box.TextLength());
+}
+
+void Frm_PosTDCalc::txtWeight_GotFocus(int index) {
+  TextBox& box = txtWeight(index);
+  box.SetSelection(0, box.TextLength());
+}
+
+void Frm_PosTDCalc::txtWeight_LostFocus(int index) {
+  TextBox& box = txtWeight(index);
+  const double w = Utility_Module::ValWithComma(box.Text());
+  if (w >= 1) {
+    box.SetText("1");
+  } else if (w <= 0) {
+    box.SetText("0");
+  } else {
+    box.SetText(Utility_Module::Format(w, "0.00"));
+  }
+}
+
+}  // namespace kestrune

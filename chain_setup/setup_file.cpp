@@ -1,0 +1,234 @@
+#include "chain_setup/setup_file.hpp"
+
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "chain_setup/frm_loransetup.hpp"
+#include "platform/message_box.hpp"
+#include "util/constants.hpp"
+
+namespace kestrune::Global_Module {
+
+namespace {
+
+constexpr const char* kTempFileName = "Kestrune.ini.tmp";
+constexpr int kDoubleDigits = 15;  // significant digits kept of a 64-bit value
+constexpr int kFloatDigits = 7;    // of the 32-bit weight
+
+std::string Shortest(double value, int digits) {
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits);
+  return std::string(buf, res.ptr);
+}
+
+std::string Trim(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  const auto last = s.find_last_not_of(" \t");
+  return s.substr(first, last - first + 1);
+}
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+  std::vector<std::string> parts;
+  std::string::size_type start = 0;
+  for (;;) {
+    const auto pos = s.find(sep, start);
+    parts.push_back(s.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
+    if (pos == std::string::npos) return parts;
+    start = pos + 1;
+  }
+}
+
+// A field as a number; the period is the only separator, whatever the locale.
+// Returns a problem text, empty when the field is a finite number.
+std::string ReadNumber(const std::string& field, double& value) {
+  std::string t = Trim(field);
+  if (!t.empty() && t[0] == '+') t.erase(0, 1);
+  if (t.empty()) return "a field is empty";
+  double v = 0.0;
+  auto res = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
+  if (res.ec == std::errc::result_out_of_range) return "\"" + t + "\" is not a finite number";
+  if (res.ec != std::errc() || res.ptr != t.data() + t.size()) {
+    return "\"" + t + "\" is not a number";
+  }
+  if (!std::isfinite(v)) return "\"" + t + "\" is not a finite number";
+  value = v;
+  return std::string();
+}
+
+// A field holding a whole number that fits a 16-bit integer.
+std::string ReadInteger(const std::string& field, std::int16_t& value) {
+  double v = 0.0;
+  std::string problem = ReadNumber(field, v);
+  if (!problem.empty()) return problem;
+  if (v != std::floor(v) || v < INT16_MIN || v > INT16_MAX) {
+    return "\"" + Trim(field) + "\" is not a whole number";
+  }
+  value = static_cast<std::int16_t>(v);
+  return std::string();
+}
+
+// Splits a line into exactly `count` fields.
+std::string Fields(const std::string& line, std::size_t count, std::vector<std::string>& fields) {
+  fields = Split(line, ',');
+  if (fields.size() != count) {
+    return std::to_string(count) + " numbers expected, " + std::to_string(fields.size()) + " found";
+  }
+  return std::string();
+}
+
+std::string AtLine(int line, const std::string& problem) {
+  return "line " + std::to_string(line) + ": " + problem;
+}
+
+void ApplyDefaults(Frm_LoranSetup& form) {
+  form.cmbNoOfLops.SetListIndex(1);  // three LOPs
+  for (int i = 1; i <= kMaxLops; ++i) LopTable(i).Weight = 1.0f;
+}
+
+}  // namespace
+
+std::string ParseSetupText(const std::string& text, SetupData& data) {
+  std::vector<std::string> lines = Split(text, '\n');
+  for (std::string& l : lines) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+  }
+  while (!lines.empty() && Trim(lines.back()).empty()) lines.pop_back();
+
+  SetupData d;
+  std::vector<std::string> f;
+  std::string problem;
+
+  if (lines.empty()) return AtLine(1, "the estimated position is missing");
+  if (!(problem = Fields(lines[0], 2, f)).empty()) return AtLine(1, problem);
+  if (!(problem = ReadNumber(f[0], d.EstLat)).empty()) return AtLine(1, problem);
+  if (!(problem = ReadNumber(f[1], d.EstLon)).empty()) return AtLine(1, problem);
+  // The position must format as coordinate text: within 90 and 180 degrees
+  // (with a margin for the 15 digits written).
+  if (std::fabs(d.EstLat * 180.0 / constants::kPi) > 90.0 + 1e-9 ||
+      std::fabs(d.EstLon * 180.0 / constants::kPi) > 180.0 + 1e-9) {
+    return AtLine(1, "the estimated position is out of range");
+  }
+
+  if (lines.size() < 2) return AtLine(2, "the number of LOPs is missing");
+  if (!(problem = Fields(lines[1], 1, f)).empty()) return AtLine(2, problem);
+  if (!(problem = ReadInteger(f[0], d.NoOfLops)).empty()) return AtLine(2, problem);
+  if (d.NoOfLops < 2 || d.NoOfLops > 6) return AtLine(2, "the number of LOPs is not 2 to 6");
+
+  for (int i = 1; i <= d.NoOfLops; ++i) {
+    const int line = 2 + i;
+    if (lines.size() < static_cast<std::size_t>(line)) {
+      return AtLine(line, "LOP " + std::to_string(i) + " is missing");
+    }
+    if (!(problem = Fields(lines[static_cast<std::size_t>(line - 1)], 4, f)).empty()) {
+      return AtLine(line, problem);
+    }
+    LopRecord& r = d.Lops[static_cast<std::size_t>(i)];
+    double weight = 0.0;
+    if (!(problem = ReadInteger(f[0], r.MasterIndex)).empty()) return AtLine(line, problem);
+    if (!(problem = ReadInteger(f[1], r.SecondaryIndex)).empty()) return AtLine(line, problem);
+    if (!(problem = ReadNumber(f[2], r.ObservedTd)).empty()) return AtLine(line, problem);
+    if (!(problem = ReadNumber(f[3], weight)).empty()) return AtLine(line, problem);
+    if (!IsChainPair(r.MasterIndex, r.SecondaryIndex)) {
+      return AtLine(line, "stations " + Trim(f[0]) + " and " + Trim(f[1]) +
+                              " are not a master and a secondary of one chain");
+    }
+    if (std::fabs(weight) > FLT_MAX) return AtLine(line, "the weight is out of range");
+    r.Weight = static_cast<float>(weight);
+  }
+  data = d;
+  return std::string();
+}
+
+std::string SetupFileText() {
+  const std::string eol = "\r\n";
+  std::string out = Shortest(EstLat, kDoubleDigits) + "," + Shortest(EstLon, kDoubleDigits) + eol;
+  out += std::to_string(NoOfLops) + eol;
+  for (int i = 1; i <= NoOfLops; ++i) {
+    const LopRecord& r = LopTable(i);
+    char weight[32];
+    auto res = std::to_chars(weight, weight + sizeof weight, r.Weight, std::chars_format::general,
+                             kFloatDigits);
+    out += std::to_string(r.MasterIndex) + "," + std::to_string(r.SecondaryIndex) + "," +
+           Shortest(r.ObservedTd, kDoubleDigits) + "," + std::string(weight, res.ptr) + eol;
+  }
+  return out;
+}
+
+void ReadSetupFile(Frm_LoranSetup& form) {
+  namespace fs = std::filesystem;
+  const std::string name = kSetupFileName;
+  std::error_code ec;
+  const fs::file_status status = fs::status(name, ec);
+  if (!fs::exists(status)) {
+    ApplyDefaults(form);
+    return;
+  }
+
+  std::string text;
+  bool readable = fs::is_regular_file(status);
+  if (readable) {
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream buf;
+    if (in) buf << in.rdbuf();
+    readable = in.is_open() && !in.bad();
+    text = buf.str();
+  }
+  if (!readable) {
+    MsgBox("Setup file " + name + " cannot be read. The default setup is used.");
+    ApplyDefaults(form);
+    return;
+  }
+
+  SetupData d;
+  const std::string problem = ParseSetupText(text, d);
+  if (!problem.empty()) {
+    MsgBox("Setup file " + name + " is damaged (" + problem + "). The default setup is used.");
+    ApplyDefaults(form);
+    return;
+  }
+
+  EstLat = d.EstLat;
+  EstLon = d.EstLon;
+  NoOfLops = d.NoOfLops;
+  form.cmbNoOfLops.SetListIndex(NoOfLops - 2);
+  for (int i = 1; i <= NoOfLops; ++i) {
+    LopTable(i) = d.Lops[static_cast<std::size_t>(i)];
+    const LopRecord& r = LopTable(i);
+    form.cmbMaster(i).SetListIndex(MasterPositionOfIndex(r.MasterIndex));
+    form.cmbSecondary(i).SetListIndex(SecondaryPositionOfIndex(r.MasterIndex, r.SecondaryIndex));
+  }
+}
+
+bool WriteSetupFile() {
+  namespace fs = std::filesystem;
+  const std::string text = SetupFileText();
+  bool ok = false;
+  {
+    std::ofstream out(kTempFileName, std::ios::binary | std::ios::trunc);
+    if (out) {
+      out.write(text.data(), static_cast<std::streamsize>(text.size()));
+      out.close();
+      ok = !out.fail();
+    }
+  }
+  std::error_code ec;
+  if (ok) {
+    fs::rename(kTempFileName, kSetupFileName, ec);
+    ok = !ec;
+  }
+  if (!ok) {
+    // Leave no half-written temporary behind; never remove a directory.
+    if (fs::is_regular_file(kTempFileName, ec)) fs::remove(kTempFileName, ec);
+    MsgBox(std::string("Setup file ") + kSetupFileName + " could not be written.");
+  }
+  return ok;
+}
+
+}  // namespace kestrune::Global_Module
