@@ -20,6 +20,8 @@ const T& CheckedArray<T, N>::operator()(int i) const {
 
 template class CheckedArray<StationRecord, kStationCount>;
 template class CheckedArray<LopRecord, kLopCapacity>;
+// The lists indexed by LOP number that the computation core takes (LopList).
+template class CheckedArray<double, kLopCapacity>;
 
 CheckedArray<StationRecord, kStationCount> StationTable;
 CheckedArray<LopRecord, kLopCapacity> LopTable;
