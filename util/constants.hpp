@@ -51,4 +51,11 @@ inline constexpr int kLsqPassLimit = 50;
 // flags the matrix as nearly singular.
 inline constexpr double kNearSingular = 1e-11;
 
+// Coordinate text.
+inline constexpr double kMaxLatitude = 90.0;    // degrees; a larger typed latitude is clamped
+inline constexpr double kMaxLongitude = 180.0;  // degrees; a larger typed longitude is clamped
+// Display form: seconds at or above this 32-bit value (59.999900817871094)
+// are a whole minute whatever the number of decimals.
+inline constexpr float kSecondsGuard = 59.9999f;
+
 }  // namespace kestrune::constants

@@ -19,6 +19,7 @@
 #include "platform/locale.hpp"
 #include "platform/message_box.hpp"
 #include "platform/runtime_fault.hpp"
+#include "util/constants.hpp"
 #include "util/text_codec.hpp"
 
 namespace kestrune::Utility_Module {
@@ -36,8 +37,6 @@ constexpr double kInt16Max = 32767.0;
 // The value ValWithComma gives for a number beyond the 64-bit range: the
 // largest 64-bit float, 1.79769313486232e308 to 15 digits.
 constexpr double kValLimit = std::numeric_limits<double>::max();
-// The seconds guard of the display form: 59.9999 taken as a 32-bit float.
-constexpr float kSecondsGuard = 59.9999f;
 
 bool IsDigit(char32_t c) {
   return c >= U'0' && c <= U'9';
@@ -236,6 +235,11 @@ std::string FormatDecimal(double value, int significant, const std::string& patt
     }
   }
 
+  // Without an integer place the integer digits still stand before the point.
+  if (firstPlace == std::u32string::npos) {
+    for (char d : intDigits) intOut += static_cast<char32_t>(d);
+  }
+
   std::u32string out = intOut;
   if (point != std::u32string::npos) {
     out += static_cast<char32_t>(static_cast<unsigned char>(DecimalSeparator()));
@@ -334,13 +338,13 @@ double ParseLatLon(const std::string& text, const std::string& kindText) {
   }
 
   const double first = Degrees(deg, min, sec);
-  if (kind.lat && first > 90.0) {
+  if (kind.lat && first > constants::kMaxLatitude) {
     MsgBox(kind.prefix + " FORMAT ERROR. Max 90 deg allowed");
     deg = 90;
     min = 0;
     sec = 0.0f;
   }
-  if (!kind.lat && first > 180.0) {
+  if (!kind.lat && first > constants::kMaxLongitude) {
     MsgBox(kind.prefix + " FORMAT ERROR. Max 180 deg allowed");
     deg = 180;
     min = 0;
@@ -379,12 +383,12 @@ std::string FormatLatLon(double value, const std::string& kindText, std::int16_t
   auto min = static_cast<std::int16_t>(minutesExact);
   float sec = static_cast<float>((minutesExact - min) * 60.0);
 
-  if (sec >= kSecondsGuard && min == 60) {
+  if (sec >= constants::kSecondsGuard && min == 60) {
     ++deg;
     min = 0;
     sec = 0.0f;
   }
-  if (sec >= kSecondsGuard) {
+  if (sec >= constants::kSecondsGuard) {
     sec = 0.0f;
     ++min;
   }

@@ -54,6 +54,8 @@ TEST(Format, DigitPlacesRoundingAndLiterals) {
       {123456.7, "00", "123457"},
       {1e20, "0", "100000000000000000000"},
       {1e-20, "0.00", "0.00"},
+      {12.5, ".00", "12.50"},
+      {0.5, ".00", ".50"},
       // A negative value that rounds to zero has no sign.
       {-0.3, "##0 m", "0 m"},
       {-0.04, "#.0", ".0"},
