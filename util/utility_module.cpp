@@ -11,10 +11,10 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
+#include <system_error>
 
 #include "platform/locale.hpp"
 #include "platform/message_box.hpp"
@@ -76,6 +76,43 @@ std::string UpperAscii(const std::string& s) {
 // turns it into its one overflow message.
 struct FieldOverflow {};
 
+// The value of a decimal number text "[+|-]digits[.digits][e[+|-]digits]",
+// read the same whatever the C library's locale: an infinity of the sign
+// beyond the 64-bit range, a zero of the sign below it.
+double ReadDecimal(const std::string& number) {
+  const bool negative = !number.empty() && number[0] == '-';
+  const char* first = number.data();
+  const char* last = first + number.size();
+  if (first != last && (*first == '+' || *first == '-')) ++first;
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    // Too large when the first significant digit, with the exponent applied,
+    // stands above the units; too small otherwise.
+    const char* mantissaEnd =
+        std::find_if(first, last, [](char c) { return c == 'e' || c == 'E'; });
+    const char* point = std::find(first, mantissaEnd, '.');
+    const char* lead =
+        std::find_if(first, mantissaEnd, [](char c) { return c >= '1' && c <= '9'; });
+    const long long power = lead < point ? point - lead - 1 : point - lead;
+    long long exponent = 0;
+    const char* p = mantissaEnd;
+    if (p != last) {
+      ++p;
+      bool expNegative = false;
+      if (p != last && (*p == '+' || *p == '-')) expNegative = *p++ == '-';
+      // Beyond a few thousand the exact exponent no longer matters.
+      for (; p != last && exponent < 100000; ++p) exponent = exponent * 10 + (*p - '0');
+      if (expNegative) exponent = -exponent;
+    }
+    const bool huge = power + exponent > 0;
+    v = huge ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (ec != std::errc()) {
+    v = 0.0;
+  }
+  return negative ? -v : v;
+}
+
 // A whole-number field of digits (at most the range of a 16-bit integer).
 std::int16_t DigitsToInt16(const std::u32string& digits) {
   double v = 0.0;
@@ -103,7 +140,7 @@ float SecondsValue(const std::u32string& field) {
   bool anyDigit = false;
   for (char c : number) anyDigit = anyDigit || (c >= '0' && c <= '9');
   if (!anyDigit) return 0.0f;
-  const double v = std::strtod(number.c_str(), nullptr);
+  const double v = ReadDecimal(number);
   if (!(v <= static_cast<double>(FLT_MAX))) throw FieldOverflow{};
   return std::fabs(static_cast<float>(v));
 }
@@ -137,7 +174,9 @@ struct DecimalForm {
 DecimalForm ToDecimalForm(double value, int significant) {
   if (!std::isfinite(value)) throw RuntimeFault(RuntimeFault::kOverflow);
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*e", significant - 1, value);
+  const auto res = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific,
+                                 significant - 1);
+  *res.ptr = '\0';
   DecimalForm f;
   const char* p = buf;
   if (*p == '-') {
@@ -147,7 +186,7 @@ DecimalForm ToDecimalForm(double value, int significant) {
   for (; *p != 'e'; ++p) {
     if (*p != '.') f.digits += *p;
   }
-  f.exp10 = std::atoi(p + 1);
+  std::from_chars(p + (p[1] == '+' ? 2 : 1), res.ptr, f.exp10);
   return f;
 }
 
@@ -465,7 +504,7 @@ double ValWithComma(const std::string& text) {
     }
     if (expDigits) number += exponent;
   }
-  const double v = std::strtod(number.c_str(), nullptr);
+  const double v = ReadDecimal(number);
   if (std::isinf(v)) return v < 0 ? -kValLimit : kValLimit;
   return v;
 }

@@ -124,6 +124,12 @@ TEST(ValWithComma, BeyondTheDoubleRangeGivesTheLargestDouble) {
   EXPECT_EQ(ValWithComma("1E400"), DBL_MAX);
   EXPECT_EQ(ValWithComma("-1e400"), -DBL_MAX);
   EXPECT_EQ(ValWithComma(std::string(400, '9')), DBL_MAX);
+  EXPECT_EQ(ValWithComma("0,1e310"), DBL_MAX);
+  EXPECT_EQ(ValWithComma("-0.000 12 D 400"), -DBL_MAX);
+  EXPECT_EQ(ValWithComma("0.01e310"), 1e308);
+  EXPECT_EQ(ValWithComma("123e-330"), 0.0);
+  EXPECT_EQ(ValWithComma("1e-310"), 1e-310);
+  EXPECT_EQ(ValWithComma("1e99999999999999999999"), DBL_MAX);
 }
 
 TEST(FormatRight, PadsToThePatternAndNeverCuts) {
