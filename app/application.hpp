@@ -1,10 +1,57 @@
 // Program start: the Qt application that realises the windows of the models.
 #pragma once
 
+#include <memory>
+#include <vector>
+
+#include "app/form_view.hpp"
+#include "calc_window/session.hpp"
+
+class QLocale;
+
 namespace kestrune::app {
 
 // Runs the program: creates the QApplication, opens the setup dialog and
 // runs the event loop. Returns the process exit code.
 int Run(int argc, char** argv);
+
+// The decimal separator that number patterns write for `locale`: ',' when the
+// locale writes a decimal comma, '.' otherwise.
+char DecimalSeparatorOf(const QLocale& locale);
+
+// Takes the user's decimal separator from the system locale (LC_ALL,
+// LC_NUMERIC, LANG) for the models, and keeps the C library's own number
+// conversions in the "C" form that the models' parsing expects. Call once,
+// after the QApplication is created.
+void AdoptSystemLocale();
+
+// One run of the program in Qt: a Session whose windows are FormViews. A
+// QApplication and a message-box service must exist before Start().
+class Application {
+ public:
+  Application();
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // Creates the session and opens the setup dialog.
+  void Start();
+
+  Session& GetSession() const { return *session_; }
+  // The window of `form`, or nullptr when it has not been opened.
+  FormView* View(const Form& form) const;
+  // The program has been told to end; every window is hidden.
+  bool Ended() const { return ended_; }
+
+ private:
+  void Open(Form& form);
+  void Hide(Form& form);
+  void FrameClosed(Form& form);
+  void End();
+
+  std::unique_ptr<Session> session_;
+  std::vector<std::unique_ptr<FormView>> views_;  // destroyed before the session
+  bool ended_ = false;
+};
 
 }  // namespace kestrune::app

@@ -1,3 +1,5 @@
 #include "app/application.hpp"
 
-int main(int argc, char** argv) { return kestrune::app::Run(argc, argv); }
+int main(int argc, char** argv) {
+  return kestrune::app::Run(argc, argv);
+}

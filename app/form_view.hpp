@@ -1,0 +1,86 @@
+// A top-level Qt window that shows one Form model: every control becomes a
+// real widget at its twips rectangle, and the binding runs both ways. Model
+// changes reach the widgets at once through the models' Subscribe(); what the
+// user does (typing, picking, pressing, moving the focus) goes back into the
+// models. The view knows no form by name, so it serves every window.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "platform/controls.hpp"
+
+class QLabel;
+class QLineEdit;
+class QComboBox;
+class QPushButton;
+
+namespace kestrune::app {
+
+// twips: a length in twips (1440 to the inch); dpi: logical dots per inch of
+// the screen (> 0). Returns the length in device-independent pixels, rounded.
+int TwipsToPixels(int twips, double dpi);
+
+// The logical DPI of the primary screen (96 when there is none).
+double ScreenDpi();
+
+// True for a label caption that is a plain number as the result patterns
+// write it ("831598.1", "-12 m", ".500", "004"): such labels are right-aligned
+// so that their digits line up in a column.
+bool LooksNumeric(const QString& caption);
+
+class FormView : public QWidget {
+ public:
+  using FrameCloseHandler = std::function<void(Form&)>;
+
+  // form: the model, which must outlive the view. onFrameClose: called when
+  // the user closes the window through its frame (not when the model closes
+  // it). dpi: logical dots per inch used for the twips (0: the screen's).
+  explicit FormView(Form& form, FrameCloseHandler onFrameClose = {}, double dpi = 0.0);
+  ~FormView() override;
+
+  Form& Model() const { return form_; }
+  // The widget that shows `control` (nullptr for a control of another form).
+  QWidget* WidgetOf(const Control& control) const;
+  // The program is ending: a close of the window is no longer reported.
+  void SetEnding(bool ending) { ending_ = ending; }
+  // Pixels per twip used by this view.
+  double Dpi() const { return dpi_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct Binding;
+
+  void CreateWidgets();
+  void Place(Binding& b);
+  void ApplyAll(Binding& b);
+  void OnControlChange(Binding& b, Change change);
+  void ApplyCaption(Binding& b);
+  void ApplyFont(Binding& b);
+  void ApplySelection(Binding& b);
+  void ApplyItems(Binding& b);
+  void ApplyListIndex(Binding& b);
+  void ApplyTabOrder();
+  void FitClientArea();
+  void FocusIn(Binding& b);
+  void FocusOut(Binding& b, Qt::FocusReason reason);
+  Binding* BindingOf(QObject* widget);
+
+  Form& form_;
+  FrameCloseHandler on_frame_close_;
+  double dpi_;
+  std::vector<std::unique_ptr<Binding>> bindings_;
+  std::map<QObject*, Binding*> by_widget_;
+  int form_subscription_ = 0;
+  Control* model_focus_ = nullptr;  // the control the model believes has the focus
+  bool ending_ = false;
+  bool first_show_ = true;
+};
+
+}  // namespace kestrune::app
