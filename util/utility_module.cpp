@@ -26,7 +26,6 @@ namespace kestrune::Utility_Module {
 
 namespace {
 
-constexpr char32_t kDegreeSign = U'\u00B0';
 constexpr char32_t kSmallOSlash = U'\u00F8';
 constexpr char32_t kCapitalOSlash = U'\u00D8';
 constexpr char32_t kMinuteMark = U'\'';
