@@ -1,3 +1,10 @@
+// Reading and writing the setup file.
+//
+// Notation:
+//   line n     the n-th line of the file, counted from 1
+//   position   EstLat, EstLon in radians; checked in degrees (x 180 / pi)
+//   digits     significant digits of a number written: 15 for a 64-bit value,
+//              7 for the 32-bit weight, so that reading gives the value back
 #include "chain_setup/setup_file.hpp"
 
 #include <cfloat>
@@ -20,6 +27,9 @@ namespace {
 constexpr const char* kTempFileName = "Kestrune.ini.tmp";
 constexpr int kDoubleDigits = 15;  // significant digits kept of a 64-bit value
 constexpr int kFloatDigits = 7;    // of the 32-bit weight
+// Degrees a saved limit position may exceed 90 or 180 by after the rounding
+// to 15 digits.
+constexpr double kDegreeMargin = 1e-9;
 
 std::string Shortest(double value, int digits) {
   char buf[64];
@@ -111,8 +121,8 @@ std::string ParseSetupText(const std::string& text, SetupData& data) {
   if (!(problem = ReadNumber(f[1], d.EstLon)).empty()) return AtLine(1, problem);
   // The position must format as coordinate text: within 90 and 180 degrees
   // (with a margin for the 15 digits written).
-  if (std::fabs(d.EstLat * 180.0 / constants::kPi) > 90.0 + 1e-9 ||
-      std::fabs(d.EstLon * 180.0 / constants::kPi) > 180.0 + 1e-9) {
+  if (std::fabs(d.EstLat * 180.0 / constants::kPi) > constants::kMaxLatitude + kDegreeMargin ||
+      std::fabs(d.EstLon * 180.0 / constants::kPi) > constants::kMaxLongitude + kDegreeMargin) {
     return AtLine(1, "the estimated position is out of range");
   }
 
