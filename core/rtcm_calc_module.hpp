@@ -23,8 +23,13 @@ using LopList = Global_Module::CheckedArray<double, Global_Module::kLopCapacity>
 // the Sodano series to second order in the flattening, and the azimuth at
 // point 1 (radians clockwise from north, [0, 2pi)) in which the distance to
 // point 2 grows: the forward azimuth plus pi. Arcs longer than a quarter of a
-// great circle are unfolded. Coincident points give 0 and pi.
-void GeoDistAz(double lat1, double lon1, double lat2, double lon2, double& distance, double& azimuth);
+// great circle are unfolded; the east/west side is taken the short way round
+// across the 180th meridian. Longitudes within [-pi, pi], latitudes within
+// [-pi/2, pi/2]. Coincident points give 0 and pi; antipodal points (a
+// vanishing sine of the arc) and a forward azimuth due east or west to the last
+// bit divide by zero (11).
+void GeoDistAz(double lat1, double lon1, double lat2, double lon2, double& distance,
+               double& azimuth);
 
 // Arcsine (radians, [-pi/2, pi/2]) of x in [-1, 1]. Outside it shows
 // "ARCSINUS DATA ERROR" and throws RuntimeFault 5, which aborts the running
