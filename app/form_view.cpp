@@ -46,23 +46,46 @@ QFont ProportionalFont() {
 
 QFont MonospaceFont() {
   QFont f;
-  f.setFamilies({"DejaVu Sans Mono", "Liberation Mono", "Courier New"});
+  f.setFamilies({"Liberation Mono", "DejaVu Sans Mono", "Courier New"});
   f.setStyleHint(QFont::TypeWriter);
   f.setFixedPitch(true);
   return f;
 }
 
-// A label in a frame that holds figures: numbers, coordinates, or a row whose
-// columns are made with runs of blanks. Such labels use a monospace face so
-// that blanks and digits are equally wide and the columns line up.
-bool IsDataLabel(const Label& label) {
-  if (label.Container() == nullptr) return false;
-  const QString caption = Q(label.Caption());
-  if (caption.isEmpty()) return false;
-  const QChar c = caption.at(0);
-  if (c.isDigit() || c == ' ' || c == '-' || c == '.' || c == ',') return true;
+// A one-line label in a frame whose columns are made with runs of blanks
+// (the residual rows and their heading): a monospace face makes blanks and
+// digits equally wide, so the columns line up from row to row.
+bool IsBlankColumnLabel(const Label& label, int heightPx, const QFontMetrics& fm) {
+  if (label.Container() == nullptr || heightPx >= 2 * fm.lineSpacing()) return false;
   static const QRegularExpression kColumns(QStringLiteral("\\S {3,}\\S"));
-  return kColumns.match(caption).hasMatch();
+  return kColumns.match(Q(label.Caption())).hasMatch();
+}
+
+// Room for a second line, even if its descenders are cut.
+bool HasRoomForTwoLines(int heightPx, const QFontMetrics& fm) {
+  return heightPx >= fm.lineSpacing() + fm.ascent();
+}
+
+// Shrinks the font of a label whose caption does not fit its width (each word
+// of a wrapping label), down to three quarters of the size: the layout was
+// drawn for a narrower face, and a figure cut at its edge would mislead.
+void ShrinkToFit(QLabel* label, const QString& caption, bool wrap) {
+  QFont f = label->font();
+  const double smallest = f.pointSizeF() * 0.75;
+  const QStringList pieces = wrap ? caption.split(' ', Qt::SkipEmptyParts) : QStringList{caption};
+  auto fits = [&](const QFont& font) {
+    const QFontMetrics fm(font);
+    for (const QString& p : pieces) {
+      if (fm.horizontalAdvance(p) > label->width()) return false;
+    }
+    return true;
+  };
+  bool changed = false;
+  while (!fits(f) && f.pointSizeF() - 0.25 >= smallest) {
+    f.setPointSizeF(f.pointSizeF() - 0.25);
+    changed = true;
+  }
+  if (changed) label->setFont(f);
 }
 
 // Greedy word wrap of `text` into lines no wider than `width` pixels.
@@ -262,17 +285,22 @@ void FormView::ApplyCaption(Binding& b) {
       auto* label = static_cast<Label*>(b.control);
       auto* w = static_cast<QLabel*>(b.widget);
       const QString caption = Q(label->Caption());
-      const bool data = IsDataLabel(*label);
-      if (data != w->property("kestruneData").toBool()) {
-        w->setProperty("kestruneData", data);
+      w->setProperty("kestruneMono", false);
+      ApplyFont(b);
+      const bool mono = IsBlankColumnLabel(*label, w->height(), QFontMetrics(w->font()));
+      if (mono) {
+        w->setProperty("kestruneMono", true);
         ApplyFont(b);
       }
-      const Qt::Alignment horizontal =
-          data && LooksNumeric(caption) ? Qt::AlignRight : Qt::AlignLeft;
-      w->setAlignment(horizontal | Qt::AlignTop);
-      // A label tall enough for two lines wraps its words, as the captions of
+      // Figures in the result tables are right-aligned so that their digits
+      // line up in each column.
+      const bool figure = label->Container() != nullptr && LooksNumeric(caption);
+      w->setAlignment((figure ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+      // A label with room for two lines wraps its words, as the captions of
       // the narrow column headings need.
-      w->setWordWrap(w->height() >= 2 * QFontMetrics(w->font()).lineSpacing());
+      const bool wrap = HasRoomForTwoLines(w->height(), QFontMetrics(w->font()));
+      w->setWordWrap(wrap);
+      ShrinkToFit(w, caption, wrap);
       w->setText(caption);
       break;
     }
@@ -296,7 +324,7 @@ void FormView::ApplyCaption(Binding& b) {
       const QFontMetrics fm(w->font());
       const int room = w->width() - 8;
       QString shown = caption;
-      if (fm.horizontalAdvance(caption) > room && w->height() >= 2 * fm.lineSpacing() + 6) {
+      if (fm.horizontalAdvance(caption) > room && HasRoomForTwoLines(w->height() - 6, fm)) {
         shown = WrapWords(caption, fm, room);
       }
       w->setText(shown);
@@ -309,7 +337,7 @@ void FormView::ApplyCaption(Binding& b) {
 
 void FormView::ApplyFont(Binding& b) {
   const FontSpec& spec = b.control->Font();
-  const bool mono = b.widget->property("kestruneData").toBool();
+  const bool mono = b.widget->property("kestruneMono").toBool();
   QFont f = mono ? MonospaceFont() : ProportionalFont();
   f.setPointSizeF(spec.points);
   f.setBold(spec.bold);

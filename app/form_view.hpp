@@ -27,8 +27,8 @@ int TwipsToPixels(int twips, double dpi);
 double ScreenDpi();
 
 // True for a label caption that is a plain number as the result patterns
-// write it ("831598.1", "-12 m", ".500", "004"): such labels are right-aligned
-// so that their digits line up in a column.
+// write it ("831598.1", "-12 m", ".500", "004"): such labels in a frame are
+// right-aligned so that their digits line up in a column.
 bool LooksNumeric(const QString& caption);
 
 class FormView : public QWidget {

@@ -196,17 +196,29 @@ class BindingTest : public QObject {
     FakeForm form;
     FormView view(form, {}, 96.0);
     auto* value = Find<QLabel>(view, "lblValue_1");
-    QVERIFY(!value->font().fixedPitch());
+    QVERIFY(!QFontInfo(value->font()).fixedPitch());
     QVERIFY(value->alignment() & Qt::AlignLeft);
     form.value.SetCaption("1916656.4");
-    QVERIFY(QFontInfo(value->font()).fixedPitch());
     QVERIFY(value->alignment() & Qt::AlignRight);
+    // Columns made with blanks need blanks as wide as digits.
     form.value.SetCaption(" 1     0.250    112.5");
     QVERIFY(QFontInfo(value->font()).fixedPitch());
     QVERIFY(value->alignment() & Qt::AlignLeft);
-    // A label outside a frame keeps the dialog font.
+    form.value.SetCaption("Lop   usec        m");
+    QVERIFY(QFontInfo(value->font()).fixedPitch());
+    form.value.SetCaption("Value");
+    QVERIFY(!QFontInfo(value->font()).fixedPitch());
+    // A figure too wide for its cell is drawn smaller rather than cut.
+    const double normal = value->font().pointSizeF();
+    form.value.SetCaption("-1234567890123456 m");
+    QVERIFY(value->font().pointSizeF() < normal);
+    QVERIFY(value->font().pointSizeF() >= 0.75 * normal);
+    QVERIFY(QFontMetrics(value->font()).horizontalAdvance(value->text()) <= value->width());
+    form.value.SetCaption("12 m");
+    QCOMPARE(value->font().pointSizeF(), normal);
+    // Outside a frame a label keeps the dialog font and alignment.
     form.heading.SetCaption("123.4");
-    QVERIFY(!Find<QLabel>(view, "lblHeading")->font().fixedPitch());
+    QVERIFY(Find<QLabel>(view, "lblHeading")->alignment() & Qt::AlignLeft);
   }
 
   void numericCaptions_data() {

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Saves pictures of both windows to docs/: the setup dialog with three LOPs
+# of chain 9007 picked (docs/setup-dialog.png) and the calculation window
+# after a three-LOP position solution at 64 N 4 E (docs/calc-window.png).
+# The GUI test program drives the real widgets and draws them with Qt's
+# offscreen platform, so no display is needed.
+#   KESTRUNE_BUILD_DIR  build directory to use (default build-screenshots)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/setup.sh
+kestrune_install_packages
+dir="${KESTRUNE_BUILD_DIR:-build-screenshots}"
+kestrune_configure "$dir" -DKESTRUNE_GUI=ON -DKESTRUNE_TESTS=ON -DKESTRUNE_BENCH=OFF
+cmake --build "$dir" --target app_session_tests
+mkdir -p docs
+KESTRUNE_SCREENSHOT_DIR="$PWD/docs" QT_QPA_PLATFORM=offscreen \
+  "$dir/app/app_session_tests" screenshots
+ls -l docs/setup-dialog.png docs/calc-window.png
