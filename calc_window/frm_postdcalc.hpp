@@ -14,6 +14,16 @@
 
 namespace kestrune {
 
+// The sums behind the mean of the two-LOP fixes. A fix that reached its pass
+// limit has no position (its outputs stay 0), so only converged fixes count.
+struct TwoLopMean {
+  int converged = 0;    // fixes in the sums
+  double latSum = 0.0;  // radians
+  double lonSum = 0.0;  // radians
+  // fixLat, fixLon in radians; passes 1 to 20 (20: the fix failed).
+  void Add(double fixLat, double fixLon, std::int16_t passes);
+};
+
 class Frm_PosTDCalc : public Form {
  public:
   Frm_PosTDCalc();
@@ -92,18 +102,11 @@ class Frm_PosTDCalc : public Form {
   // Called by EXIT after Yes (and a successful save) or No: end the program.
   std::function<void()> EndProgram;
 
- private:
-  // Members lo..hi of a control array; rect(i) and text(i) give each member's
-  // rectangle and initial caption or text.
-  template <class T, class RectFn, class TextFn>
-  ControlArray<T> MakeArray(const char* name, int lo, int hi, Control* container, RectFn rect,
-                            TextFn text);
-  ControlArray<Label> MakeHeadings();
-
   using StationDoubles = std::array<double, Global_Module::kStationCount>;  // by station index
   using StationFloats = std::array<float, Global_Module::kStationCount>;
 
-  // Result presentation: each step writes a new caption into its labels.
+  // Result presentation, the writing steps LoranCalc runs: each step writes
+  // a new caption into its labels.
   // hypAzimuth in degrees, gradient in metres per microsecond, positions in
   // radians, residuals in microseconds.
   void ShowStationTable(const StationDoubles& hypAzimuth, const StationFloats& gradient);
@@ -114,9 +117,16 @@ class Frm_PosTDCalc : public Form {
   // (lsqLat, lsqLon) converged, so deviations can be measured from it.
   void ShowCombination(int k, int i, int j, double fixLat, double fixLon, std::int16_t passes,
                        double cut, bool lsqValid, double lsqLat, double lsqLon);
-  // converged: the number of two-LOP fixes in the sums (0: nothing to show).
-  void ShowMean(int converged, double latSum, double lonSum, bool lsqValid, double lsqLat,
-                double lsqLon);
+  // The mean of the converged two-LOP fixes; blank when none converged.
+  void ShowMean(const TwoLopMean& mean, bool lsqValid, double lsqLat, double lsqLon);
+
+ private:
+  // Members lo..hi of a control array; rect(i) and text(i) give each member's
+  // rectangle and initial caption or text.
+  template <class T, class RectFn, class TextFn>
+  ControlArray<T> MakeArray(const char* name, int lo, int hi, Control* container, RectFn rect,
+                            TextFn text);
+  ControlArray<Label> MakeHeadings();
 };
 
 }  // namespace kestrune

@@ -63,6 +63,13 @@ float ToSingle(double value) {
 
 }  // namespace
 
+void TwoLopMean::Add(double fixLat, double fixLon, std::int16_t passes) {
+  if (passes >= constants::kTwoLopPassLimit) return;
+  ++converged;
+  latSum = latSum + fixLat;
+  lonSum = lonSum + fixLon;
+}
+
 void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
   using namespace Global_Module;
   using namespace RTCM_Calc_Module;
@@ -126,9 +133,7 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
   // 8. Two-LOP fixes in all combinations, each from the estimated position.
   // Only converged fixes enter the mean: a failed fix has no position.
   std::int16_t k = 0;
-  int converged = 0;
-  double latSum = 0.0;
-  double lonSum = 0.0;
+  TwoLopMean mean;
   for (int i = 1; i <= NoOfLops - 1; ++i) {
     for (int j = i + 1; j <= NoOfLops; ++j) {
       k = static_cast<std::int16_t>(k + 1);
@@ -140,16 +145,12 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
         ShowCombination(k, i, j, fixLat(k), fixLon(k), fixIter(k), cut(k), lsqValid, fixLat(0),
                         fixLon(0));
       }
-      if (fixIter(k) < constants::kTwoLopPassLimit) {
-        ++converged;
-        latSum = latSum + fixLat(k);
-        lonSum = lonSum + fixLon(k);
-      }
+      mean.Add(fixLat(k), fixLon(k), fixIter(k));
     }
   }
 
   // 9. Mean of the converged two-LOP fixes.
-  ShowMean(converged, latSum, lonSum, lsqValid, fixLat(0), fixLon(0));
+  ShowMean(mean, lsqValid, fixLat(0), fixLon(0));
 }
 
 }  // namespace kestrune

@@ -108,17 +108,16 @@ void Frm_PosTDCalc::ShowCombination(int k, int i, int j, double fixLat, double f
   lblCut(k).SetCaption(Format(cut * 180 / constants::kPi, "000"));
 }
 
-void Frm_PosTDCalc::ShowMean(int converged, double latSum, double lonSum, bool lsqValid,
-                             double lsqLat, double lsqLon) {
-  if (converged == 0) {
+void Frm_PosTDCalc::ShowMean(const TwoLopMean& mean, bool lsqValid, double lsqLat, double lsqLon) {
+  if (mean.converged == 0) {
     lblMeanLat.SetCaption("");
     lblMeanLon.SetCaption("");
     lblMeanDN.SetCaption("");
     lblMeanDE.SetCaption("");
     return;
   }
-  const double meanLat = latSum / converged;
-  const double meanLon = lonSum / converged;
+  const double meanLat = mean.latSum / mean.converged;
+  const double meanLon = mean.lonSum / mean.converged;
   lblMeanLat.SetCaption(CoordText(meanLat, "LAT"));
   lblMeanLon.SetCaption(CoordText(meanLon, "LON"));
   if (lsqValid) {
