@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <clocale>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "app/qt_message_box.hpp"
 #include "app/tests/gui_test_support.hpp"
 #include "platform/controls.hpp"
+#include "platform/locale.hpp"
 #include "platform/message_box.hpp"
 
 using kestrune::app::FormView;
@@ -385,6 +387,16 @@ class BindingTest : public QObject {
     form.Close();
     view.close();
     QCOMPARE(closed.size(), size_t{1});
+  }
+
+  void systemLocaleGivesTheSeparatorAndKeepsTheCNumbers() {
+    kestrune::app::AdoptSystemLocale();
+    QCOMPARE(kestrune::DecimalSeparator(), kestrune::app::DecimalSeparatorOf(QLocale::system()));
+    QCOMPARE(QByteArray(std::setlocale(LC_NUMERIC, nullptr)), QByteArray("C"));
+    if (qEnvironmentVariableIsSet("KESTRUNE_EXPECT_SEPARATOR")) {
+      QCOMPARE(kestrune::DecimalSeparator(), qgetenv("KESTRUNE_EXPECT_SEPARATOR").at(0));
+    }
+    kestrune::SetDecimalSeparator('.');
   }
 
   void decimalSeparatorFollowsTheLocale() {

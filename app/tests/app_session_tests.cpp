@@ -412,6 +412,35 @@ class SessionTest : public QObject {
     QVERIFY(!QFile::exists("Kestrune.ini"));
   }
 
+  void theEventLoopEndsWithTheProgram_data() {
+    QTest::addColumn<bool>("byFrame");
+    QTest::newRow("EXIT, No") << false;
+    QTest::newRow("window frame") << true;
+  }
+  void theEventLoopEndsWithTheProgram() {
+    QFETCH(bool, byFrame);
+    StartProgram();
+    BoxAnswerer answerer;
+    answerer.Answer(QMessageBox::No);
+    PickRows({RowOf(0, 1), RowOf(0, 2)}, false);
+    Accept();
+    QTimer::singleShot(0, calc_, [&] {
+      if (byFrame) {
+        calc_->close();
+      } else {
+        Press("cmdExit");
+      }
+    });
+    // Should the program not end, the loop is left with another code.
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(10000);
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(app_->Ended());
+    QCOMPARE(answerer.seen.size(), size_t{byFrame ? 0u : 1u});
+  }
+
   void typedScenariosShowTheWorkedResults_data() {
     QTest::addColumn<int>("id");
     QTest::newRow("3 LOPs, decimal comma") << 18;
