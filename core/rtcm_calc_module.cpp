@@ -62,16 +62,20 @@ void GeoDistAz(double lat1, double lon1, double lat2, double lon2, double& dista
     return;
   }
 
+  // The signed difference is taken the short way round, into (-pi, pi] for
+  // longitudes within [-pi, pi], so that the side test sees a station just
+  // across the 180th meridian on the near side. L folds the reduced
+  // difference: the same value to the last bit as folding the plain one,
+  // except for longitudes an iteration has carried past a full turn, where
+  // the plain fold would give a negative L and mirror the azimuth.
   double D = lon1 - lon2;
-  double L = std::fabs(D);
-  if (L > kPi) L = kTwoPi - L;
-  // The side test must see the short way round too, or a station just across
-  // the 180th meridian would be taken for one on the far side.
   if (D > kPi) {
     D = D - kTwoPi;
   } else if (D <= -kPi) {
     D = D + kTwoPi;
   }
+  double L = std::fabs(D);
+  if (L > kPi) L = kTwoPi - L;
 
   const double beta1 = std::atan(std::tan(lat1) * kOneMinusF);
   const double beta2 = std::atan(std::tan(lat2) * kOneMinusF);

@@ -190,6 +190,18 @@ TEST_F(TwoLopFixTest, PassLimit) {
   }
 }
 
+// From the equator the first correction throws the iteration thousands of
+// degrees away; it must still follow the same path to the same crossing.
+TEST_F(TwoLopFixTest, WanderingIterationFollowsItsPath) {
+  double fixLat = 0, fixLon = 0, cut = 0;
+  std::int16_t passes = 0;
+  TwoLopFix(0.0, Rad(8.5), 39550.789, 39250.925, 0, 3, 11, 14, fixLat, fixLon, passes, cut);
+  EXPECT_EQ(passes, 10);
+  // 5418 deg 15'42.767" S, 132 deg 33'49.871" E
+  EXPECT_NEAR(Deg(fixLat), -(5418.0 + 15.0 / 60.0 + 42.767 / 3600.0), 5e-7);
+  EXPECT_NEAR(Deg(fixLon), 132.0 + 33.0 / 60.0 + 49.871 / 3600.0, 5e-7);
+}
+
 TEST_F(TwoLopFixTest, FaultsLeaveTheResultsUnwritten) {
   const double td1 = PredictedTd(64.0, 4.0, 0, 2);
   const double td2 = PredictedTd(64.0, 4.0, 0, 3);

@@ -192,5 +192,19 @@ TEST_F(GeoDistAzTest, SideTestAcrossTheDateLine) {
   EXPECT_EQ(azimuth, kHalfPi);
 }
 
+// A fix iteration may carry a longitude past a full turn; the difference is
+// still folded the right way, so nothing turns into its mirror image.
+TEST_F(GeoDistAzTest, LongitudePastAFullTurn) {
+  const double lon = 0.3;
+  double distance = 0.0, azimuth = 0.0, turnedDistance = 0.0, turnedAzimuth = 0.0;
+  GeoDistAz(1.0, lon, 1.1, 0.1, distance, azimuth);
+  GeoDistAz(1.0, lon + constants::kTwoPi, 1.1, 0.1, turnedDistance, turnedAzimuth);
+  EXPECT_NEAR(turnedDistance, distance, 1e-6);
+  EXPECT_NEAR(turnedAzimuth, azimuth, 1e-12);
+  GeoDistAz(1.0, lon - constants::kTwoPi - constants::kTwoPi, 1.1, 0.1, turnedDistance,
+            turnedAzimuth);
+  EXPECT_NEAR(turnedDistance, distance, 1e-6);
+}
+
 }  // namespace
 }  // namespace kestrune::core_test
