@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <cmath>
 
 namespace kestrune::app {
@@ -38,8 +39,8 @@ QFont ProportionalFont() {
   QFont f;
   // The layout was drawn for a narrow 8 pt dialog font; the first of these
   // that the system has is used.
-  f.setFamilies(
-      {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans", "DejaVu Sans"});
+  f.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans",
+                 "DejaVu Sans Condensed", "DejaVu Sans"});
   f.setStyleHint(QFont::SansSerif);
   return f;
 }
@@ -147,7 +148,10 @@ FormView::FormView(Form& form, FrameCloseHandler onFrameClose, double dpi)
 
 FormView::~FormView() {
   form_.Unsubscribe(form_subscription_);
-  for (auto& b : bindings_) b->control->Unsubscribe(b->subscription);
+  for (auto& b : bindings_) {
+    b->control->Unsubscribe(b->subscription);
+    b->widget->removeEventFilter(this);
+  }
 }
 
 QWidget* FormView::WidgetOf(const Control& control) const {

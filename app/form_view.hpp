@@ -8,14 +8,10 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/controls.hpp"
-
-class QLabel;
-class QLineEdit;
-class QComboBox;
-class QPushButton;
 
 namespace kestrune::app {
 
