@@ -2,7 +2,7 @@
 # then configure a build directory. Sourced, not run.
 
 KESTRUNE_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev
-  libbenchmark-dev libgeographiclib-dev clang libclang-rt-14-dev)
+  libbenchmark-dev libgeographiclib-dev clang libclang-rt-14-dev fonts-liberation2)
 
 kestrune_install_packages() {
   local missing=()
