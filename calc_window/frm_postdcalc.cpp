@@ -54,6 +54,12 @@ TwipsRect ComboCell(Column c, int k) {
   return TwipsRect{c.left, ComboRowTop(k), c.width, 240};
 }
 
+// The last three columns are narrower than their headings, so those headings
+// stand in two staggered lines above the rows, wider than their columns.
+TwipsRect ComboHeadingOr(Column c, int k, TwipsRect heading) {
+  return k == 0 ? heading : ComboCell(c, k);
+}
+
 std::string ComboText(int k, const char* heading, const char* placeholder) {
   return k == 0 ? heading : placeholder;
 }
@@ -91,7 +97,7 @@ ControlArray<Label> Frm_PosTDCalc::MakeHeadings() {
       {9, &Frame1, {120, 1680, 1455, 240}, "Chain 7001"},
       {10, &Frame1, {120, 2640, 1455, 240}, "Chain 7499"},
       {11, &Frame1, {120, 3600, 1455, 240}, "Chain 6731"},
-      {7, &Frame2, {3230, 120, 1245, 240}, "Dev from lsqr sol"},
+      {7, &Frame2, {3230, 120, 1150, 240}, "Dev from lsqr sol"},
   };
   ControlArray<Label> array(0, 11);
   for (const Heading& h : headings) {
@@ -212,13 +218,22 @@ Frm_PosTDCalc::Frm_PosTDCalc()
           "lblDE", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kDeCol, k); },
           [](int k) { return ComboText(k, "dE", "dE"); })),
       lblIter(MakeArray<Label>(
-          "lblIter", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kIterCol, k); },
+          "lblIter", 0, kComboRows, &Frame2,
+          [](int k) {
+            return ComboHeadingOr(kIterCol, k, {4400, 150, 720, 240});
+          },
           [](int k) { return ComboText(k, "Iterations", "i"); })),
       lblGdop(MakeArray<Label>(
-          "lblGdop", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kGdopCol, k); },
+          "lblGdop", 0, kComboRows, &Frame2,
+          [](int k) {
+            return ComboHeadingOr(kGdopCol, k, {4740, 360, 495, 240});
+          },
           [](int k) { return ComboText(k, "GDOP", "gdop"); })),
       lblCut(MakeArray<Label>(
-          "lblCut", 0, kComboRows, &Frame2, [](int k) { return ComboCell(kCutCol, k); },
+          "lblCut", 0, kComboRows, &Frame2,
+          [](int k) {
+            return ComboHeadingOr(kCutCol, k, {5130, 150, 615, 450});
+          },
           [](int k) { return ComboText(k, "Angle Of Cut", "deg"); })),
       lblMean(Add<Label>("lblMean", -1, TwipsRect{kLopCol.left, kMeanTop, kLopCol.width, 240},
                          &Frame2, "Mean")),
