@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "util/text_codec.hpp"
+
 namespace kestrune::testing_json {
 
 struct Value {
@@ -53,23 +55,6 @@ class Parser {
       return true;
     }
     return false;
-  }
-  static void AppendUtf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
   }
   unsigned Hex4() {
     if (i_ + 4 > s_.size()) Fail("short \\u escape");
@@ -121,7 +106,7 @@ class Parser {
             unsigned lo = Hex4();
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
           }
-          AppendUtf8(out, cp);
+          out += text_codec::Encode(std::u32string(1, static_cast<char32_t>(cp)));
           break;
         }
         default:
