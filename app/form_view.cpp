@@ -340,15 +340,15 @@ void FormView::ApplyCaption(Binding& b) {
 }
 
 void FormView::ApplyFont(Binding& b) {
-  const FontSpec& spec = b.control->Font();
+  const FontSpec& wanted = b.control->Font();
   const bool mono = b.widget->property("kestruneMono").toBool();
   QFont f = mono ? MonospaceFont() : ProportionalFont();
-  f.setPointSizeF(spec.points);
-  f.setBold(spec.bold);
-  f.setItalic(spec.italic);
+  f.setPointSizeF(wanted.points);
+  f.setBold(wanted.bold);
+  f.setItalic(wanted.italic);
   b.widget->setFont(f);
-  const QColor colour(static_cast<int>((spec.rgb >> 16) & 0xFF),
-                      static_cast<int>((spec.rgb >> 8) & 0xFF), static_cast<int>(spec.rgb & 0xFF));
+  const QColor colour(static_cast<int>((wanted.rgb >> 16) & 0xFF),
+                      static_cast<int>((wanted.rgb >> 8) & 0xFF), static_cast<int>(wanted.rgb & 0xFF));
   QPalette p = b.widget->palette();
   p.setColor(QPalette::WindowText, colour);
   p.setColor(QPalette::Text, colour);
