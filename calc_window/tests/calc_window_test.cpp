@@ -2,6 +2,7 @@
 // shows, the copy button, and the focus behaviour of the input fields.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <string>
 #include <vector>
 
@@ -286,6 +287,22 @@ TEST_F(CalcWindowTest, PositionFieldsSelectOnEntryAndNormaliseOnLeaving) {
       {true, "91N", "90°00'00.000\"N", {"LATITUDE FORMAT ERROR. Max 90 deg allowed"}},
       {false, "abc", "000°00'00.000\"E", {"LONGITUDE FORMAT ERROR. Default, E, used"}},
       {true, "45°75'N", "46°00'00.000\"N", {"LATITUDE MINUTE FORMAT ERROR. Max 59 allowed"}},
+      {true, "-", "00°00'00.000\"N", {"!   LATITUDE CHARACTER FORMAT ERROR. Default, N, used"}},
+      {true,
+       "62°17'59.837 NN",
+       "62°17'59.837\"N",
+       {"NN!   LATITUDE CHARACTER FORMAT ERROR. Default, N, used"}},
+      {true,
+       "45°59'60N",
+       "46°00'00.000\"N",
+       {"LATITUDE SECOND FORMAT ERROR. Max 59.9999 allowed",
+        "LATITUDE MINUTE FORMAT ERROR. Max 59 allowed"}},
+      {true, "40000", "00°00'00.000\"N", {"LATITUDE FORMAT ERROR. "}},
+      {true, "10Ø", "10°00'00.000\"N", {"LATITUDE FORMAT ERROR. Default, N, used"}},
+      {true, "62 17 59,837 n", "62°17'59.837\"N", {}},
+      {false, "181W", "180°00'00.000\"W", {"LONGITUDE FORMAT ERROR. Max 180 deg allowed"}},
+      {false, "10V", "010°00'00.000\"W", {}},
+      {false, "10ø", "010°00'00.000\"E", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -335,6 +352,92 @@ TEST_F(CalcWindowTest, WeightRuleAndTdFields) {
   w.txtTD(3).FireLostFocus();
   EXPECT_EQ(w.txtTD(3).Text(), "27,5 usec");
   EXPECT_TRUE(Texts().empty());
+}
+
+// A calculation reads the fields as they stand, whether or not they were
+// left: the parser's messages come first, in field order, and the field text
+// stays as typed.
+TEST_F(CalcWindowTest, CalculationReadsThePositionFieldsAsTyped) {
+  Choose({{0, 1}, {0, 2}});
+  Frm_PosTDCalc& w = Load();
+  const struct {
+    const char* lat;
+    const char* lon;
+    double latDeg, lonDeg;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {"64 0 0N", "4 0 0E", 64.0, 4.0, {}},
+      {"", "4 0 0E", 0.0, 4.0, {"!   LATITUDE CHARACTER FORMAT ERROR. Default, N, used"}},
+      {"-", "4 0 0E", 0.0, 4.0, {"!   LATITUDE CHARACTER FORMAT ERROR. Default, N, used"}},
+      {"abc", "4 0 0E", 0.0, 4.0, {"LATITUDE FORMAT ERROR. Default, N, used"}},
+      {"64 0 0 NN",
+       "4 0 0E",
+       64.0,
+       4.0,
+       {"NN!   LATITUDE CHARACTER FORMAT ERROR. Default, N, used"}},
+      {"63°59'60N",
+       "4 0 0E",
+       64.0,
+       4.0,
+       {"LATITUDE SECOND FORMAT ERROR. Max 59.9999 allowed",
+        "LATITUDE MINUTE FORMAT ERROR. Max 59 allowed"}},
+      {"40000", "4 0 0E", 0.0, 4.0, {"LATITUDE FORMAT ERROR. "}},
+      {"64 0 0,000N", "4 0 0,5E", 64.0, 4.0 + 0.5 / 3600.0, {}},
+      {"64 0 0N", "4V", 64.0, -4.0, {}},
+      {"64 0 0N", "4ø", 64.0, 4.0, {}},
+      {"64 0 0N", "4Ø", 64.0, 4.0, {}},
+      {"64 0 0N", "", 64.0, 0.0, {"!   LONGITUDE CHARACTER FORMAT ERROR. Default, E, used"}},
+      {"64 0 0N", "190E", 64.0, 180.0, {"LONGITUDE FORMAT ERROR. Max 180 deg allowed"}},
+      {"91N",
+       "40000",
+       90.0,
+       0.0,
+       {"LATITUDE FORMAT ERROR. Max 90 deg allowed", "LONGITUDE FORMAT ERROR. "}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.lat) + " / " + c.lon);
+    Boxes().boxes.clear();
+    w.txtEstLat.SetText(c.lat);
+    w.txtEstLon.SetText(c.lon);
+    w.cmdCalcTD.DoClick();
+    EXPECT_EQ(Texts(), c.messages);
+    EXPECT_NEAR(Global_Module::EstLat * 180 / constants::kPi, c.latDeg, 1e-12);
+    EXPECT_NEAR(Global_Module::EstLon * 180 / constants::kPi, c.lonDeg, 1e-12);
+    EXPECT_EQ(w.txtEstLat.Text(), c.lat);
+    EXPECT_EQ(w.txtEstLon.Text(), c.lon);
+  }
+}
+
+// TDs and weights as a calculation reads them. The weight rule (0 to 1, two
+// decimals) belongs to leaving the field; a calculation takes the number as
+// it stands, and only a weight beyond the 32-bit range stops it.
+TEST_F(CalcWindowTest, CalculationReadsTdsAndWeightsAsNumbers) {
+  Choose({{0, 1}, {0, 2}});
+  Frm_PosTDCalc& w = Load();
+  w.txtEstLat.SetText("64 0 0N");
+  w.txtEstLon.SetText("4 0 0E");
+  const struct {
+    const char* td;
+    double observed;
+    const char* weight;
+    float used;
+  } cases[] = {
+      {"no number", 0.0, "abc", 0.0f},   {"", 0.0, "", 0.0f},
+      {"27,5", 27.5, "0,5", 0.5f},       {"27 512,3", 27512.3, "0.996", 0.996f},
+      {"1e3", 1000.0, "0.004", 0.004f},  {"1,42005E4 usec", 14200.5, "2", 2.0f},
+      {"1E400", DBL_MAX, "-0,3", -0.3f}, {"-1e400", -DBL_MAX, "1e-50", 0.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.td) + " / " + c.weight);
+    w.txtTD(2).SetText(c.td);
+    w.txtWeight(2).SetText(c.weight);
+    w.cmdCalcTD.DoClick();
+    EXPECT_TRUE(Texts().empty());
+    EXPECT_DOUBLE_EQ(LopTable(2).ObservedTd, c.observed);
+    EXPECT_EQ(LopTable(2).Weight, c.used);
+    EXPECT_EQ(w.txtTD(2).Text(), c.td);
+    EXPECT_EQ(w.txtWeight(2).Text(), c.weight);
+  }
 }
 
 }  // namespace

@@ -447,6 +447,52 @@ TEST_F(SessionTest, WeightBeyondTheSingleRangeStopsTheCalculation) {
   EXPECT_EQ(w.lblLsqrIter.Caption(), "Iterations  1");
 }
 
+// A TD beyond the 64-bit range reads as the largest double: the position
+// solution cannot use it, and the window goes on.
+TEST_F(SessionTest, TdBeyondTheDoubleRangeAtAPositionSolution) {
+  Session s;
+  Frm_PosTDCalc& w = Open(s, kExampleLops);
+  w.txtEstLat.SetText("64 0 0N");
+  w.txtEstLon.SetText("4 0 0E");
+  for (int i = 1; i <= 3; ++i) w.txtTD(i).SetText(TdText(64, 4, 0, i));
+  w.txtTD(2).SetText("1E400");
+  w.cmdCalc.DoClick();
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Run-time error 6: Overflow"});
+  EXPECT_EQ(w.Label4(2).Caption(), "28359.249") << "the station table comes first";
+  EXPECT_EQ(w.lblLsqrLat.Caption(), "pos1") << "stopped in the least-squares fix";
+  EXPECT_FALSE(s.EndRequested());
+
+  Boxes().boxes.clear();
+  w.txtTD(2).SetText(TdText(64, 4, 0, 2));
+  w.cmdCalc.DoClick();
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_EQ(w.lblLsqrLat.Caption(), "64°00'00.000\"N");
+}
+
+// The same LOP chosen twice (the setup dialog allows it): the two-LOP fix of
+// the pair has parallel lines of position.
+TEST_F(SessionTest, TheSameLopTwiceAtAPositionSolution) {
+  Session s;
+  Frm_PosTDCalc& w = Open(s, {{0, 2}, {0, 2}, {0, 3}});
+  w.txtEstLat.SetText("63 30 0N");
+  w.txtEstLon.SetText("3 0 0E");
+  w.txtTD(1).SetText(TdText(64, 4, 0, 2));
+  w.txtTD(2).SetText(TdText(64, 4, 0, 2));
+  w.txtTD(3).SetText(TdText(64, 4, 0, 3));
+  w.cmdCalc.DoClick();
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Run-time error 6: Overflow"});
+  EXPECT_EQ(w.lblLsqrLat.Caption(), "64°00'00.000\"N") << "the least-squares fix is made";
+  EXPECT_EQ(w.lblLsqrGDOP.Caption(), "GDOP = 1.5");
+  EXPECT_EQ(w.lblLat(1).Caption(), "Lat") << "stopped in the fix of the pair 1-2";
+  EXPECT_EQ(w.lblLat(2).Caption(), "Lat");
+  EXPECT_EQ(w.lblMeanLat.Caption(), "Lat");
+  EXPECT_FALSE(s.EndRequested());
+
+  Boxes().boxes.clear();
+  w.cmdCalcTD.DoClick();
+  EXPECT_TRUE(Texts().empty());
+}
+
 TEST_F(SessionTest, CommaSeparatorSession) {
   SetDecimalSeparator(',');
   Session s;

@@ -112,6 +112,23 @@ TEST_F(SetupFileTest, ReadsTolerantForms) {
   }
 }
 
+// The weight is checked only against the 32-bit range: a weight outside 0
+// to 1 loads as written (the calculation window's rule applies when its
+// field is left).
+TEST_F(SetupFileTest, KeepsAWeightOutsideZeroToOneAsWritten) {
+  const struct {
+    const char* weight;
+    float loaded;
+  } cases[] = {{"2", 2.0f}, {"-0.5", -0.5f}, {"1e-50", 0.0f}, {"3e38", 3e38f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.weight);
+    Global_Module::SetupData d;
+    const std::string text = std::string("0.5,-0.125\n2\n0,1,14200.5,") + c.weight + "\n0,2,1,1\n";
+    ASSERT_EQ(Global_Module::ParseSetupText(text, d), "");
+    EXPECT_EQ(d.Lops[1].Weight, c.loaded);
+  }
+}
+
 TEST_F(SetupFileTest, RestoresTheGlobalsAndTheDialog) {
   WriteFile("Kestrune.ini",
             "1.09083078249653,0.0872664625997222\r\n3\r\n5,7,31003.865,1\r\n11,12,13000,0.5\r\n"
@@ -176,6 +193,13 @@ TEST_F(SetupFileTest, DamagedFileIsReportedOnceAndTheDefaultsApply) {
       {pos + "2\r\n0,1,inf,1\r\n0,2,28000,1\r\n", "line 3: \"inf\" is not a finite number"},
       {pos + "2\r\n0,1,14200,1e39\r\n0,2,28000,1\r\n", "line 3: the weight is out of range"},
       {pos + "2\r\n0,1,14200,1;\r\n0,2,28000,1\r\n", "line 3: \"1;\" is not a number"},
+      {"1,09,0,087\r\n2\r\n", "line 1: 2 numbers expected, 4 found"},
+      {"1.09,1e-400\r\n2\r\n", "line 1: \"1e-400\" is not a finite number"},
+      {pos + "2,3\r\n", "line 2: 1 numbers expected, 2 found"},
+      {pos + "2\r\n0,1,14200,1,5\r\n0,2,28000,1\r\n", "line 3: 4 numbers expected, 5 found"},
+      {pos + "2\r\n0,1.5,14200,1\r\n0,2,28000,1\r\n", "line 3: \"1.5\" is not a whole number"},
+      {pos + "2\r\n0,1,14200,1\r\n0,2,28000,abc\r\n", "line 4: \"abc\" is not a number"},
+      {pos + "2\r\n0,1,14200,1\r\n\r\n0,2,28000,1\r\n", "line 4: 4 numbers expected, 1 found"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.problem);
