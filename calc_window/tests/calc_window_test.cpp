@@ -320,8 +320,9 @@ TEST_F(CalcWindowTest, WeightRuleAndTdFields) {
   Choose({{0, 1}, {0, 2}, {0, 3}});
   Frm_PosTDCalc& w = Load();
   const std::pair<const char*, const char*> weights[] = {
-      {"2", "1"},        {"1", "1"},        {"-0,3", "0"}, {"0", "0"},        {"0,5", "0.50"},
-      {"0.996", "1.00"}, {"0.004", "0.00"}, {"abc", "0"},  {"0.125", "0.13"}, {"1e400", "1"},
+      {"2", "1"},        {"1", "1"},        {"-0,3", "0"},     {"0", "0"},
+      {"0,5", "0.50"},   {"0.996", "1.00"}, {"0.004", "0.00"}, {"abc", "0"},
+      {"0.125", "0.13"}, {"1e400", "1"},    {"1e-50", "0.00"},
   };
   for (const auto& [typed, shown] : weights) {
     w.txtWeight(2).SetText(typed);

@@ -232,6 +232,15 @@ TEST_F(SetupFileTest, UnreadableFileIsReportedAndTheDefaultsApply) {
   ExpectDefaults();
 }
 
+// A name whose status cannot be read (here a link to itself; likewise a
+// working directory that cannot be searched) is taken as no file at all.
+TEST_F(SetupFileTest, StatusThatCannotBeReadCountsAsNoFile) {
+  std::filesystem::create_symlink("Kestrune.ini", "Kestrune.ini");
+  Load();
+  EXPECT_TRUE(Texts().empty());
+  ExpectDefaults();
+}
+
 TEST_F(SetupFileTest, NoFileMeansDefaultsWithoutMessage) {
   Load();
   EXPECT_TRUE(Texts().empty());
