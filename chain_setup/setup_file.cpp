@@ -63,6 +63,13 @@ std::string ReadNumber(const std::string& field, double& value) {
   if (t.empty()) return "a field is empty";
   double v = 0.0;
   auto res = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
+  if (res.ec == std::errc::result_out_of_range && res.ptr == t.data() + t.size() &&
+      (t.find("e-") != std::string::npos || t.find("E-") != std::string::npos)) {
+    // Below the smallest 64-bit float (the writer's own "1e-310" among them):
+    // as close to zero as a value can be, read as zero with its sign.
+    value = t[0] == '-' ? -0.0 : 0.0;
+    return std::string();
+  }
   if (res.ec == std::errc::result_out_of_range) return "\"" + t + "\" is not a finite number";
   if (res.ec != std::errc() || res.ptr != t.data() + t.size()) {
     return "\"" + t + "\" is not a number";
@@ -88,7 +95,8 @@ std::string ReadInteger(const std::string& field, std::int16_t& value) {
 std::string Fields(const std::string& line, std::size_t count, std::vector<std::string>& fields) {
   fields = Split(line, ',');
   if (fields.size() != count) {
-    return std::to_string(count) + " numbers expected, " + std::to_string(fields.size()) + " found";
+    return std::to_string(count) + (count == 1 ? " number" : " numbers") + " expected, " +
+           std::to_string(fields.size()) + " found";
   }
   return std::string();
 }
