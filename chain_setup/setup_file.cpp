@@ -65,8 +65,8 @@ std::string ReadNumber(const std::string& field, double& value) {
   auto res = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
   if (res.ec == std::errc::result_out_of_range && res.ptr == t.data() + t.size() &&
       (t.find("e-") != std::string::npos || t.find("E-") != std::string::npos)) {
-    // Below the smallest 64-bit float (the writer's own "1e-310" among them):
-    // as close to zero as a value can be, read as zero with its sign.
+    // Below the smallest 64-bit float (a subnormal such as "1e-310", which the writer writes as it
+    // is): as close to zero as a value can be, read as zero with its sign.
     value = t[0] == '-' ? -0.0 : 0.0;
     return std::string();
   }

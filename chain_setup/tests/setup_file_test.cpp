@@ -224,7 +224,7 @@ TEST_F(SetupFileTest, DamagedFileIsReportedOnceAndTheDefaultsApply) {
 }
 
 // A position so close to zero that its text is below the smallest double
-// (a subnormal the writer itself can produce) reads as zero, not as damage.
+// (a subnormal in the globals is written as it is) reads as zero, not as damage.
 TEST_F(SetupFileTest, ValueBelowTheSmallestDoubleReadsAsZero) {
   EstLat = 1e-310;
   EstLon = -4e-320;
