@@ -37,10 +37,6 @@ using Global_Module::NoOfLops;
 using Global_Module::StationRecord;
 using Global_Module::StationTable;
 
-// The sine of an arc beyond a quarter circle below this is rounding noise
-// (the 12-digit pi exceeds pi by 2.1e-13): the points are antipodal.
-constexpr double kAntipodalSine = 1e-12;
-
 // Radius-of-curvature update of a position by a correction in metres; the
 // latitude before the update scales both steps.
 void MovePosition(double& lat, double& lon, double dEast, double dNorth) {

@@ -37,6 +37,10 @@ inline constexpr double kNearA = 2.7412979;
 inline constexpr double kNearB = 0.011402;
 inline constexpr double kNearC = 0.00032774624;
 
+// The sine of an arc beyond a quarter circle below this is rounding noise
+// (the 12-digit pi exceeds pi by 2.1e-13): the points are antipodal.
+inline constexpr double kAntipodalSine = 1e-12;
+
 // LOP geometry.
 inline constexpr double kGradientNumerator = 150.0;  // m/us, half the signal speed rounded
 inline constexpr double kMinBaselineAngle = 0.03;    // rad; below it the gradient is the marker
