@@ -78,6 +78,16 @@ ControlArray<T> Frm_PosTDCalc::MakeArray(const char* name, int lo, int hi, Contr
   return array;
 }
 
+ControlArray<Label> Frm_PosTDCalc::MakeStationColumn(const char* name, int left, int width,
+                                                     const char* placeholder) {
+  return MakeArray<Label>(
+      name, 0, kStationRows - 1, &Frame1,
+      [left, width](int j) {
+        return TwipsRect{left, StationRowTop(j), width, 240};
+      },
+      [placeholder](int) { return std::string(placeholder); });
+}
+
 ControlArray<Label> Frm_PosTDCalc::MakeHeadings() {
   struct Heading {
     int index;
@@ -150,42 +160,12 @@ Frm_PosTDCalc::Frm_PosTDCalc()
       cmdCalc(Add<CommandButton>("cmdCalc", -1, TwipsRect{240, 7080, 1455, 495}, nullptr,
                                  "CALC Pos Solutions")),
       cmdExit(Add<CommandButton>("cmdExit", -1, TwipsRect{2400, 7080, 1215, 495}, nullptr, "EXIT")),
-      Label1(MakeArray<Label>(
-          "Label1", 0, kStationRows - 1, &Frame1,
-          [](int j) {
-            return TwipsRect{120, StationRowTop(j), 1455, 240};
-          },
-          [](int) { return std::string("Label1"); })),
-      Label2(MakeArray<Label>(
-          "Label2", 0, kStationRows - 1, &Frame1,
-          [](int j) {
-            return TwipsRect{1600, StationRowTop(j), 975, 240};
-          },
-          [](int) { return std::string("Label2"); })),
-      Label3(MakeArray<Label>(
-          "Label3", 0, kStationRows - 1, &Frame1,
-          [](int j) {
-            return TwipsRect{2600, StationRowTop(j), 615, 240};
-          },
-          [](int) { return std::string("Label3"); })),
-      Label4(MakeArray<Label>(
-          "Label4", 0, kStationRows - 1, &Frame1,
-          [](int j) {
-            return TwipsRect{3240, StationRowTop(j), 975, 240};
-          },
-          [](int) { return std::string("Labe4"); })),
-      Label5(MakeArray<Label>(
-          "Label5", 0, kStationRows - 1, &Frame1,
-          [](int j) {
-            return TwipsRect{4230, StationRowTop(j), 495, 240};
-          },
-          [](int) { return std::string("Label5"); })),
-      lblGradient(MakeArray<Label>(
-          "lblGradient", 0, kStationRows - 1, &Frame1,
-          [](int j) {
-            return TwipsRect{4740, StationRowTop(j), 975, 240};
-          },
-          [](int) { return std::string("lblGrad"); })),
+      Label1(MakeStationColumn("Label1", 120, 1455, "Label1")),
+      Label2(MakeStationColumn("Label2", 1600, 975, "Label2")),
+      Label3(MakeStationColumn("Label3", 2600, 615, "Label3")),
+      Label4(MakeStationColumn("Label4", 3240, 975, "Labe4")),
+      Label5(MakeStationColumn("Label5", 4230, 495, "Label5")),
+      lblGradient(MakeStationColumn("lblGradient", 4740, 975, "lblGrad")),
       lblLsqrLat(Add<Label>("lblLsqrLat", -1, TwipsRect{120, 240, 1695, 240}, &frmLsqrPos, "pos1")),
       lblLsqrLon(
           Add<Label>("lblLsqrLon", -1, TwipsRect{1860, 240, 1755, 240}, &frmLsqrPos, "pos1")),

@@ -127,6 +127,9 @@ class Frm_PosTDCalc : public Form {
   ControlArray<T> MakeArray(const char* name, int lo, int hi, Control* container, RectFn rect,
                             TextFn text);
   ControlArray<Label> MakeHeadings();
+  // One column of the station table: rows 0 to 14 at `left`, `width` twips wide.
+  ControlArray<Label> MakeStationColumn(const char* name, int left, int width,
+                                        const char* placeholder);
 };
 
 }  // namespace kestrune
