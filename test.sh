@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
 kestrune_install_packages
+tools/check-format.sh
 
 dir=build
 opts=()

@@ -254,6 +254,7 @@ void FormView::ApplyAll(Binding& b) {
   ApplyItems(b);
   ApplySelection(b);
   b.widget->setHidden(!b.control->Visible());
+  b.widget->setEnabled(b.control->Enabled());
 }
 
 void FormView::OnControlChange(Binding& b, Change change) {
@@ -264,6 +265,9 @@ void FormView::OnControlChange(Binding& b, Change change) {
       break;
     case Change::Visible:
       b.widget->setHidden(!b.control->Visible());
+      break;
+    case Change::Enabled:
+      b.widget->setEnabled(b.control->Enabled());
       break;
     case Change::Selection:
       if (!b.from_widget) ApplySelection(b);
@@ -348,7 +352,8 @@ void FormView::ApplyFont(Binding& b) {
   f.setItalic(wanted.italic);
   b.widget->setFont(f);
   const QColor colour(static_cast<int>((wanted.rgb >> 16) & 0xFF),
-                      static_cast<int>((wanted.rgb >> 8) & 0xFF), static_cast<int>(wanted.rgb & 0xFF));
+                      static_cast<int>((wanted.rgb >> 8) & 0xFF),
+                      static_cast<int>(wanted.rgb & 0xFF));
   QPalette p = b.widget->palette();
   p.setColor(QPalette::WindowText, colour);
   p.setColor(QPalette::Text, colour);

@@ -225,6 +225,23 @@ Frm_PosTDCalc::Frm_PosTDCalc()
                            &Frame2, "dN")),
       lblMeanDE(Add<Label>("lblMeanDE", -1, TwipsRect{kDeCol.left, kMeanTop, kDeCol.width, 240},
                            &Frame2, "dE")) {
+  // Figures stand right-aligned in their columns; the residual lines and
+  // their heading make their columns with blanks.
+  for (int j = 0; j < kStationRows; ++j) {
+    for (auto* column : {&Label2, &Label3, &Label4, &Label5, &lblGradient}) {
+      (*column)(j).SetPresentation(TextAlign::Right);
+    }
+  }
+  for (int k = 1; k <= kComboRows; ++k) {
+    for (auto* column : {&lblDN, &lblDE, &lblIter, &lblGdop, &lblCut}) {
+      (*column)(k).SetPresentation(TextAlign::Right);
+    }
+  }
+  lblMeanDN.SetPresentation(TextAlign::Right);
+  lblMeanDE.SetPresentation(TextAlign::Right);
+  Label7.SetPresentation(TextAlign::Left, /*monospace=*/true);
+  for (int i = 1; i <= kMaxLops; ++i) lblResiduals(i).SetPresentation(TextAlign::Left, true);
+
   // Rows not in use stay hidden; the load handler shows the rows in use.
   for (int i = 1; i <= kMaxLops; ++i) {
     lblMaster(i).SetVisible(false);

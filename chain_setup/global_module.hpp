@@ -10,15 +10,15 @@
 namespace kestrune::Global_Module {
 
 struct StationRecord {
-  std::int16_t Gri = 0;         // chain number: 9007, 7001, 7499 or 6731
-  std::string Designator;       // "M" master, "W", "X", "Y" or "Z" secondary
-  std::string Name;             // station name
-  double Lat = 0.0;             // radians, north positive
-  double Lon = 0.0;             // radians, east positive
-  double EmissionDelay = 0.0;   // microseconds; 0 for a master
+  std::int16_t Gri = 0;        // chain number: 9007, 7001, 7499 or 6731
+  std::string Designator;      // "M" master, "W", "X", "Y" or "Z" secondary
+  std::string Name;            // station name
+  double Lat = 0.0;            // radians, north positive
+  double Lon = 0.0;            // radians, east positive
+  double EmissionDelay = 0.0;  // microseconds; 0 for a master
   // Working values of the last TD prediction at the estimated position:
-  double Distance = 0.0;         // metres, geodesic distance position-station
-  double Azimuth = 0.0;          // radians [0, 2pi): direction at the position in which the range grows
+  double Distance = 0.0;  // metres, geodesic distance position-station
+  double Azimuth = 0.0;   // radians [0, 2pi): direction at the position in which the range grows
   double PropagationTime = 0.0;  // microseconds, station to position
   double PredictedTd = 0.0;      // microseconds, secondaries only
 };
@@ -67,7 +67,8 @@ inline constexpr std::array<std::int16_t, 4> kChainGri = {9007, 7001, 7499, 6731
 inline constexpr std::array<std::int16_t, 4> kFirstSecondaryPos = {0, 4, 6, 8};
 inline constexpr std::array<std::int16_t, 4> kLastSecondaryPos = {3, 5, 7, 10};
 // Station indices of the eleven secondaries, in list order.
-inline constexpr std::array<std::int16_t, 11> kSecondaryIndices = {1, 2, 3, 4, 6, 7, 9, 10, 12, 13, 14};
+inline constexpr std::array<std::int16_t, 11> kSecondaryIndices = {1, 2,  3,  4,  6, 7,
+                                                                   9, 10, 12, 13, 14};
 
 // Station index of master list position k (0 to 3); -1 outside.
 std::int16_t MasterIndexOfPosition(int k);

@@ -52,10 +52,10 @@ class Matrix {
 // Statuses of MatMultD, MatSEqnD and MatInvD: ((n + 5) mod 200) - 5 of the
 // internal failure number n.
 inline constexpr std::int16_t kOk = 0;
-inline constexpr std::int16_t kSingular = -1;          // singular or nearly singular
-inline constexpr std::int16_t kNotSquare = -2;         // column range differs from row range
-inline constexpr std::int16_t kOperandMismatch = -3;   // second operand's range does not fit
-inline constexpr std::int16_t kResultMismatch = -5;    // result's ranges do not fit
+inline constexpr std::int16_t kSingular = -1;         // singular or nearly singular
+inline constexpr std::int16_t kNotSquare = -2;        // column range differs from row range
+inline constexpr std::int16_t kOperandMismatch = -3;  // second operand's range does not fit
+inline constexpr std::int16_t kResultMismatch = -5;   // result's ranges do not fit
 // 6, 9, 11: a run-time failure inside the routine (overflow, subscript, division by zero).
 
 // C := A x B. C must be another array than A and B. -3 when A's column range
@@ -80,7 +80,7 @@ struct EliminationState {
   std::vector<std::int16_t> colOrder;  // c(p), indexed p - lo
   std::vector<double> rowScale;        // s(i), indexed i - lo
   bool usable = false;
-  std::int16_t deferred = 0;           // 0, or 199 after a nearly singular pivot
+  std::int16_t deferred = 0;  // 0, or 199 after a nearly singular pivot
 };
 
 // Eliminates A in place. Returns the failure number: 0, 199 (singular, or the

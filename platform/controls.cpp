@@ -42,6 +42,12 @@ void Control::SetVisible(bool visible) {
   Notify(Change::Visible);
 }
 
+void Control::SetEnabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  enabled_ = enabled;
+  Notify(Change::Enabled);
+}
+
 void Control::SetFont(const FontSpec& font) {
   font_ = font;
   Notify(Change::Font);
@@ -53,7 +59,9 @@ int Control::Subscribe(Listener listener) {
   return id;
 }
 
-void Control::Unsubscribe(int id) { listeners_.erase(id); }
+void Control::Unsubscribe(int id) {
+  listeners_.erase(id);
+}
 
 void Control::Notify(Change change) {
   // A listener may unsubscribe while it runs, so walk a copy.
@@ -62,18 +70,28 @@ void Control::Notify(Change change) {
 }
 
 Label::Label(std::string name, int index, TwipsRect rect, Control* container, std::string caption)
-    : Control(ControlKind::Label, std::move(name), index, rect, container), caption_(std::move(caption)) {}
+    : Control(ControlKind::Label, std::move(name), index, rect, container),
+      caption_(std::move(caption)) {}
 
 void Label::SetCaption(const std::string& caption) {
   caption_ = caption;
   Notify(Change::Caption);
 }
 
+Label& Label::SetPresentation(TextAlign align, bool monospace) {
+  align_ = align;
+  monospace_ = monospace;
+  Notify(Change::Font);
+  return *this;
+}
+
 Frame::Frame(std::string name, int index, TwipsRect rect, Control* container, std::string caption)
-    : Control(ControlKind::Frame, std::move(name), index, rect, container), caption_(std::move(caption)) {}
+    : Control(ControlKind::Frame, std::move(name), index, rect, container),
+      caption_(std::move(caption)) {}
 
 TextBox::TextBox(std::string name, int index, TwipsRect rect, Control* container, std::string text)
-    : Control(ControlKind::TextBox, std::move(name), index, rect, container), text_(std::move(text)) {}
+    : Control(ControlKind::TextBox, std::move(name), index, rect, container),
+      text_(std::move(text)) {}
 
 void TextBox::SetText(const std::string& text) {
   text_ = text;
@@ -82,7 +100,9 @@ void TextBox::SetText(const std::string& text) {
   Notify(Change::Text);
 }
 
-int TextBox::TextLength() const { return CodePoints(text_); }
+int TextBox::TextLength() const {
+  return CodePoints(text_);
+}
 
 void TextBox::SetSelection(int start, int length) {
   int n = TextLength();
@@ -95,8 +115,12 @@ void TextBox::SetSelection(int start, int length) {
   Notify(Change::Selection);
 }
 
-void TextBox::FireGotFocus() { RunEventHandler(GotFocus); }
-void TextBox::FireLostFocus() { RunEventHandler(LostFocus); }
+void TextBox::FireGotFocus() {
+  RunEventHandler(GotFocus);
+}
+void TextBox::FireLostFocus() {
+  RunEventHandler(LostFocus);
+}
 
 ComboBox::ComboBox(std::string name, int index, TwipsRect rect, Control* container)
     : Control(ControlKind::ComboBox, std::move(name), index, rect, container) {}
@@ -122,15 +146,21 @@ std::string ComboBox::Text() const {
   return list_index_ < 0 ? std::string() : items_[static_cast<size_t>(list_index_)];
 }
 
-void ComboBox::FireGotFocus() { RunEventHandler(GotFocus); }
-void ComboBox::FireLostFocus() { RunEventHandler(LostFocus); }
+void ComboBox::FireGotFocus() {
+  RunEventHandler(GotFocus);
+}
+void ComboBox::FireLostFocus() {
+  RunEventHandler(LostFocus);
+}
 
 CommandButton::CommandButton(std::string name, int index, TwipsRect rect, Control* container,
                              std::string caption)
     : Control(ControlKind::CommandButton, std::move(name), index, rect, container),
       caption_(std::move(caption)) {}
 
-void CommandButton::DoClick() { RunEventHandler(Click); }
+void CommandButton::DoClick() {
+  if (Enabled()) RunEventHandler(Click);
+}
 
 Form::Form(std::string name, std::string caption, int clientWidth, int clientHeight)
     : name_(std::move(name)),
@@ -173,7 +203,9 @@ int Form::Subscribe(Listener listener) {
   return id;
 }
 
-void Form::Unsubscribe(int id) { listeners_.erase(id); }
+void Form::Unsubscribe(int id) {
+  listeners_.erase(id);
+}
 
 void Form::Notify(Change change) {
   auto copy = listeners_;

@@ -27,17 +27,23 @@ struct TwipsRect {
 };
 
 struct FontSpec {
-  double points = 8.25;      // size in points
+  double points = 8.25;  // size in points
   bool bold = false;
   bool italic = false;
-  unsigned rgb = 0x000000;   // text colour, 0xRRGGBB
+  unsigned rgb = 0x000000;  // text colour, 0xRRGGBB
   bool operator==(const FontSpec&) const = default;
 };
 
 enum class ControlKind { Label, TextBox, ComboBox, CommandButton, Frame };
 
 // What changed, for the listeners of a control or a form.
-enum class Change { Caption, Text, Visible, Selection, Items, ListIndex, Font, Closed };
+enum class Change { Caption, Text, Visible, Enabled, Selection, Items, ListIndex, Font, Closed };
+
+// How a label sets its caption in its rectangle: figures in a column stand
+// right-aligned so that their digits line up; a caption whose columns are
+// made with runs of blanks needs a face in which every character is equally
+// wide.
+enum class TextAlign { Left, Right };
 
 // Runs an event handler the way the event loop does: a run-time error or any
 // other exception does not end the program; it is shown in one message box
@@ -62,6 +68,9 @@ class Control {
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
+  // A disabled control is shown but takes neither the focus nor a click.
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
   const TwipsRect& Rect() const { return rect_; }
   Control* Container() const { return container_; }
   const FontSpec& Font() const { return font_; }
@@ -80,6 +89,7 @@ class Control {
   TwipsRect rect_;
   Control* container_;
   bool visible_ = true;
+  bool enabled_ = true;
   FontSpec font_;
   int next_id_ = 1;
   std::map<int, Listener> listeners_;
@@ -91,8 +101,15 @@ class Label : public Control {
   const std::string& Caption() const { return caption_; }
   void SetCaption(const std::string& caption);
 
+  // Presentation of the caption, fixed when the window is built.
+  TextAlign Align() const { return align_; }
+  bool Monospace() const { return monospace_; }
+  Label& SetPresentation(TextAlign align, bool monospace = false);
+
  private:
   std::string caption_;
+  TextAlign align_ = TextAlign::Left;
+  bool monospace_ = false;
 };
 
 class Frame : public Control {
@@ -158,7 +175,8 @@ class ComboBox : public Control {
 
 class CommandButton : public Control {
  public:
-  CommandButton(std::string name, int index, TwipsRect rect, Control* container, std::string caption);
+  CommandButton(std::string name, int index, TwipsRect rect, Control* container,
+                std::string caption);
   const std::string& Caption() const { return caption_; }
   std::function<void()> Click;
   // A press of the button: runs Click under RunEventHandler.

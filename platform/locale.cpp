@@ -6,7 +6,11 @@ namespace {
 char g_separator = '.';
 }
 
-char DecimalSeparator() { return g_separator; }
-void SetDecimalSeparator(char sep) { g_separator = sep; }
+char DecimalSeparator() {
+  return g_separator;
+}
+void SetDecimalSeparator(char sep) {
+  g_separator = sep;
+}
 
 }  // namespace kestrune

@@ -4,7 +4,7 @@
 
 namespace kestrune {
 
-char DecimalSeparator();            // '.' until set
-void SetDecimalSeparator(char sep); // sep: '.' or ','
+char DecimalSeparator();             // '.' until set
+void SetDecimalSeparator(char sep);  // sep: '.' or ','
 
 }  // namespace kestrune

@@ -10,9 +10,13 @@ ScriptedMessageBoxService& BuiltIn() {
 MessageBoxService* g_service = nullptr;
 }  // namespace
 
-void SetMessageBoxService(MessageBoxService* service) { g_service = service; }
+void SetMessageBoxService(MessageBoxService* service) {
+  g_service = service;
+}
 
-MessageBoxService& CurrentMessageBoxService() { return g_service ? *g_service : BuiltIn(); }
+MessageBoxService& CurrentMessageBoxService() {
+  return g_service ? *g_service : BuiltIn();
+}
 
 MsgResult MsgBox(const std::string& text, MsgButtons buttons, const std::string& title) {
   return CurrentMessageBoxService().Show(text, buttons, title.empty() ? kAppTitle : title);
@@ -34,7 +38,11 @@ std::vector<std::string> ScriptedMessageBoxService::Texts() const {
   return out;
 }
 
-ScopedScriptedMessageBoxes::ScopedScriptedMessageBoxes() : previous_(g_service) { g_service = &service_; }
-ScopedScriptedMessageBoxes::~ScopedScriptedMessageBoxes() { g_service = previous_; }
+ScopedScriptedMessageBoxes::ScopedScriptedMessageBoxes() : previous_(g_service) {
+  g_service = &service_;
+}
+ScopedScriptedMessageBoxes::~ScopedScriptedMessageBoxes() {
+  g_service = previous_;
+}
 
 }  // namespace kestrune

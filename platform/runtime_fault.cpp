@@ -38,14 +38,20 @@ double Finite(double x) {
 double Div(double numerator, double denominator) {
   if (denominator == 0.0) {
     throw RuntimeFault(numerator == 0.0 || std::isnan(numerator) ? RuntimeFault::kOverflow
-                                                                  : RuntimeFault::kDivisionByZero);
+                                                                 : RuntimeFault::kDivisionByZero);
   }
   return Finite(numerator / denominator);
 }
 
-double Mul(double a, double b) { return Finite(a * b); }
-double Add(double a, double b) { return Finite(a + b); }
-double Sub(double a, double b) { return Finite(a - b); }
+double Mul(double a, double b) {
+  return Finite(a * b);
+}
+double Add(double a, double b) {
+  return Finite(a + b);
+}
+double Sub(double a, double b) {
+  return Finite(a - b);
+}
 
 double Sqrt(double x) {
   if (x < 0.0) throw RuntimeFault(RuntimeFault::kInvalidCall);

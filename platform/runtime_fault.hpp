@@ -11,10 +11,10 @@ namespace kestrune {
 
 class RuntimeFault : public std::runtime_error {
  public:
-  static constexpr std::int16_t kInvalidCall = 5;     // invalid procedure call or argument
-  static constexpr std::int16_t kOverflow = 6;        // overflow
-  static constexpr std::int16_t kSubscript = 9;       // subscript out of range
-  static constexpr std::int16_t kDivisionByZero = 11; // division by zero
+  static constexpr std::int16_t kInvalidCall = 5;      // invalid procedure call or argument
+  static constexpr std::int16_t kOverflow = 6;         // overflow
+  static constexpr std::int16_t kSubscript = 9;        // subscript out of range
+  static constexpr std::int16_t kDivisionByZero = 11;  // division by zero
 
   // number: the run-time error number (5, 6, 9 or 11). reported: the user
   // has already been told (the "ARCSINUS DATA ERROR" box), so the handler
@@ -40,8 +40,8 @@ double Div(double numerator, double denominator);
 double Mul(double a, double b);
 double Add(double a, double b);
 double Sub(double a, double b);
-double Sqrt(double x);  // error 5 for a negative argument
-double Finite(double x); // error 6 unless x is finite; returns x
+double Sqrt(double x);    // error 5 for a negative argument
+double Finite(double x);  // error 6 unless x is finite; returns x
 }  // namespace checked
 
 }  // namespace kestrune

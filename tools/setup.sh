@@ -2,7 +2,8 @@
 # then configure a build directory. Sourced, not run.
 
 KESTRUNE_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev
-  libbenchmark-dev libgeographiclib-dev clang libclang-rt-14-dev fonts-liberation2)
+  libbenchmark-dev libgeographiclib-dev clang libclang-rt-14-dev clang-format fonts-liberation2
+  nlohmann-json3-dev)
 
 kestrune_install_packages() {
   local missing=()
