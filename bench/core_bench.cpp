@@ -1,6 +1,7 @@
-// Timings of the computation core: one geodesic, one two-LOP fix, the
+// Timings of the computation library: one geodesic, one two-LOP fix, the
 // least-squares fix with 3 and 6 LOPs, and the fixes of one full position
 // solution for 6 LOPs (one least-squares fix and the 15 two-LOP fixes).
+//   build/bench/kestrune_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -8,119 +9,82 @@
 #include <utility>
 #include <vector>
 
-#include "chain_setup/global_module.hpp"
-#include "core/rtcm_calc_module.hpp"
-#include "platform/message_box.hpp"
+#include "loran/catalogue.hpp"
+#include "loran/fixes.hpp"
+#include "loran/geodesic.hpp"
+#include "loran/prediction.hpp"
 #include "util/constants.hpp"
 
 namespace {
 
 using namespace kestrune;
-using RTCM_Calc_Module::LopList;
 
 double Rad(double degrees) {
   return degrees * constants::kPi / 180.0;
 }
 
 // The six LOPs of the benchmark, observed at 61N 2E, solved from 60.5N 1E.
-const std::vector<std::pair<std::int16_t, std::int16_t>> kLops = {{0, 1}, {0, 2}, {0, 3},
-                                                                  {0, 4}, {8, 9}, {8, 10}};
-const double kTruthLat = Rad(61.0);
-const double kTruthLon = Rad(2.0);
-const double kStartLat = Rad(60.5);
-const double kStartLon = Rad(1.0);
+const std::vector<std::pair<std::int16_t, std::int16_t>> kPairs = {{0, 1}, {0, 2}, {0, 3},
+                                                                   {0, 4}, {8, 9}, {8, 10}};
+const loran::GeoPoint kTruth{Rad(61.0), Rad(2.0)};
+const loran::GeoPoint kStart{Rad(60.5), Rad(1.0)};
 
-struct Setup {
-  LopList observed;
-  LopList weight;
-};
-
-Setup Prepare(int lops) {
-  Global_Module::ResetGlobals();
-  Global_Module::BuildStationCatalogue();
-  Setup s;
-  Global_Module::NoOfLops = static_cast<std::int16_t>(lops);
-  for (int i = 1; i <= lops; ++i) {
-    auto& lop = Global_Module::LopTable(i);
-    lop.MasterIndex = kLops[static_cast<std::size_t>(i - 1)].first;
-    lop.SecondaryIndex = kLops[static_cast<std::size_t>(i - 1)].second;
-    double d, a, t, td;
-    RTCM_Calc_Module::CalcTD(kTruthLat, kTruthLon, lop.MasterIndex, lop.SecondaryIndex, d, a, t, d,
-                             a, t, td);
-    s.observed(i) = td;
-    s.weight(i) = 1.0;
+std::vector<loran::Lop> Prepare(int count) {
+  std::vector<loran::Lop> lops;
+  for (int i = 0; i < count; ++i) {
+    const auto [m, s] = kPairs[static_cast<std::size_t>(i)];
+    const double td = loran::PredictPair(loran::NelsCatalogue(), kTruth, m, s).td;
+    lops.push_back(loran::Lop{m, s, td, 1.0});
   }
-  return s;
+  return lops;
 }
 
 void BM_GeoDistAz(benchmark::State& state) {
-  double lat2 = Rad(68.635060), lon2 = Rad(14.463153);
+  loran::GeoPoint station{Rad(68.635060), Rad(14.463153)};
   for (auto _ : state) {
-    double distance, azimuth;
-    benchmark::DoNotOptimize(lat2);
-    RTCM_Calc_Module::GeoDistAz(kStartLat, kStartLon, lat2, lon2, distance, azimuth);
-    benchmark::DoNotOptimize(distance);
-    benchmark::DoNotOptimize(azimuth);
+    benchmark::DoNotOptimize(station);
+    benchmark::DoNotOptimize(loran::GeoDistAz(kStart, station));
   }
 }
 BENCHMARK(BM_GeoDistAz);
 
 void BM_TwoLopFix(benchmark::State& state) {
-  Setup s = Prepare(2);
+  const std::vector<loran::Lop> lops = Prepare(2);
   for (auto _ : state) {
-    double lat, lon, cut;
-    std::int16_t passes;
-    RTCM_Calc_Module::TwoLopFix(kStartLat, kStartLon, s.observed(1), s.observed(2), 0, 1, 0, 2, lat,
-                                lon, passes, cut);
-    benchmark::DoNotOptimize(lat);
-    benchmark::DoNotOptimize(cut);
-    state.counters["passes"] = passes;
+    const auto fix = loran::TwoLopFix(loran::NelsCatalogue(), lops[0], lops[1], kStart);
+    benchmark::DoNotOptimize(fix);
+    state.counters["passes"] = fix.passes;
   }
 }
 BENCHMARK(BM_TwoLopFix);
 
 void BM_LsqFix(benchmark::State& state) {
-  ScopedScriptedMessageBoxes boxes;
-  Setup s = Prepare(static_cast<int>(state.range(0)));
+  const std::vector<loran::Lop> lops = Prepare(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    double lat, lon;
-    LopList residual;
-    std::int16_t passes, failed;
-    RTCM_Calc_Module::LsqFix(kStartLat, kStartLon, s.observed, lat, lon, s.weight, residual, passes,
-                             failed);
-    benchmark::DoNotOptimize(lat);
-    benchmark::DoNotOptimize(residual);
-    state.counters["passes"] = passes;
+    const auto fix = loran::LsqFix(loran::NelsCatalogue(), lops, kStart);
+    benchmark::DoNotOptimize(fix);
+    state.counters["passes"] = fix.passes;
   }
 }
 BENCHMARK(BM_LsqFix)->Arg(3)->Arg(6);
 
 // One least-squares fix and the two-LOP fix of every pair of the six LOPs.
 void BM_PositionSolution6Lops(benchmark::State& state) {
-  ScopedScriptedMessageBoxes boxes;
-  Setup s = Prepare(6);
+  const std::vector<loran::Lop> lops = Prepare(6);
   for (auto _ : state) {
-    double lat, lon;
-    LopList residual;
-    std::int16_t passes, failed;
-    RTCM_Calc_Module::LsqFix(kStartLat, kStartLon, s.observed, lat, lon, s.weight, residual, passes,
-                             failed);
-    benchmark::DoNotOptimize(lat);
-    for (int i = 1; i <= 5; ++i) {
-      for (int j = i + 1; j <= 6; ++j) {
-        const auto& a = Global_Module::LopTable(i);
-        const auto& b = Global_Module::LopTable(j);
-        double fixLat, fixLon, cut;
-        std::int16_t twoPasses;
-        RTCM_Calc_Module::TwoLopFix(kStartLat, kStartLon, s.observed(i), s.observed(j),
-                                    a.MasterIndex, a.SecondaryIndex, b.MasterIndex,
-                                    b.SecondaryIndex, fixLat, fixLon, twoPasses, cut);
-        benchmark::DoNotOptimize(fixLat);
+    const auto lsq = loran::LsqFix(loran::NelsCatalogue(), lops, kStart);
+    benchmark::DoNotOptimize(lsq);
+    std::size_t messages = lsq.messages.size();
+    for (std::size_t i = 0; i < 5; ++i) {
+      for (std::size_t j = i + 1; j < 6; ++j) {
+        const auto fix = loran::TwoLopFix(loran::NelsCatalogue(), lops[i], lops[j], kStart);
+        benchmark::DoNotOptimize(fix);
+        messages += fix.messages.size();
         state.counters["maxTwoLopPasses"] =
-            std::max(state.counters["maxTwoLopPasses"].value, static_cast<double>(twoPasses));
+            std::max(state.counters["maxTwoLopPasses"].value, static_cast<double>(fix.passes));
       }
     }
-    state.counters["messages"] = static_cast<double>(boxes->boxes.size());
+    state.counters["messages"] = static_cast<double>(messages);
   }
 }
 BENCHMARK(BM_PositionSolution6Lops);

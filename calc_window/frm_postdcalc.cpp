@@ -2,21 +2,21 @@
 // not calculate, and the focus handlers of the input fields.
 #include "calc_window/frm_postdcalc.hpp"
 
+#include <iterator>
 #include <string>
+#include <vector>
 
-#include "chain_setup/global_module.hpp"
 #include "chain_setup/setup_file.hpp"
 #include "platform/message_box.hpp"
 #include "util/constants.hpp"
-#include "util/utility_module.hpp"
+#include "util/coordinate_text.hpp"
+#include "util/numeric_text.hpp"
 
 namespace kestrune {
 
 namespace {
 
-using Global_Module::kMaxLops;
-constexpr int kStationRows = Global_Module::kStationCount;  // rows 0 to 14
-constexpr int kComboRows = 10;                              // combinations with a row
+constexpr int kComboRows = 10;  // combinations with a row
 
 // Layout, twips.
 constexpr int kLopRowTop = 1320;  // LOP row 1
@@ -30,13 +30,15 @@ int LopRowTop(int i) {
   return kLopRowTop + kRowPitch * (i - 1);
 }
 
+constexpr int kStationTop = 480;  // station row 0 inside Frame1
+
 // Station rows leave a line above each chain's first row for its heading.
-int StationRowTop(int j) {
-  if (j <= 4) return 480 + kRowPitch * j;
-  if (j <= 7) return 1920 + kRowPitch * (j - 5);
-  if (j <= 10) return 2880 + kRowPitch * (j - 8);
-  return 3840 + kRowPitch * (j - 11);
+int StationRowTop(const loran::Catalogue& catalogue, int j) {
+  return kStationTop + kRowPitch * (j + catalogue.ChainOf(j));
 }
+
+// The heading label of each chain, by chain position, above its first row.
+constexpr int kChainHeadings[] = {1, 9, 10, 11};
 
 int ComboRowTop(int k) {
   return k == 0 ? 360 : kComboTop + kRowPitch * (k - 1);
@@ -65,7 +67,7 @@ std::string ComboText(int k, const char* heading, const char* placeholder) {
 }
 
 std::string CoordText(double radians, const char* kind) {
-  return Utility_Module::FormatLatLon(radians * 180 / constants::kPi, kind, 3);
+  return text::FormatLatLon(radians * 180 / constants::kPi, kind, 3);
 }
 
 }  // namespace
@@ -78,37 +80,48 @@ ControlArray<T> Frm_PosTDCalc::MakeArray(const char* name, int lo, int hi, Contr
   return array;
 }
 
-ControlArray<Label> Frm_PosTDCalc::MakeStationColumn(const char* name, int left, int width,
+ControlArray<Label> Frm_PosTDCalc::MakeStationColumn(const loran::Catalogue& catalogue,
+                                                     const char* name, int left, int width,
                                                      const char* placeholder) {
   return MakeArray<Label>(
-      name, 0, kStationRows - 1, &Frame1,
-      [left, width](int j) {
-        return TwipsRect{left, StationRowTop(j), width, 240};
+      name, 0, catalogue.Size() - 1, &Frame1,
+      [&catalogue, left, width](int j) {
+        return TwipsRect{left, StationRowTop(catalogue, j), width, 240};
       },
       [placeholder](int) { return std::string(placeholder); });
 }
 
-ControlArray<Label> Frm_PosTDCalc::MakeHeadings() {
+ControlArray<Label> Frm_PosTDCalc::MakeHeadings(const loran::Catalogue& catalogue) {
   struct Heading {
     int index;
     Control* container;
     TwipsRect rect;
-    const char* caption;
+    std::string caption;
   };
-  const Heading headings[] = {
+  // Each chain's heading stands in the line above its first station row.
+  auto chainHeading = [&catalogue](std::size_t c) {
+    const loran::Chain& chain = catalogue.Chains().at(c);
+    const int top = StationRowTop(catalogue, chain.master) - kRowPitch;
+    return Heading{
+        kChainHeadings[c], nullptr, {120, top, 1455, 240}, "Chain " + std::to_string(chain.gri)};
+  };
+  std::vector<Heading> headings = {
       {0, nullptr, {2280, 1080, 1100, 240}, "OBSERVED TD's"},
       {6, nullptr, {120, 300, 1335, 255}, "Position Estimate"},
-      {1, &Frame1, {120, 240, 1455, 240}, "Chain 9007"},
-      {2, &Frame1, {1600, 240, 975, 240}, "Dist (m)"},
-      {3, &Frame1, {2600, 240, 615, 240}, "Az (deg)"},
-      {4, &Frame1, {3240, 240, 975, 240}, "TD (usec)"},
-      {5, &Frame1, {4230, 120, 495, 360}, "Hyperb       Az"},
-      {8, &Frame1, {4740, 120, 975, 360}, "Gradient (m/usec)"},
-      {9, &Frame1, {120, 1680, 1455, 240}, "Chain 7001"},
-      {10, &Frame1, {120, 2640, 1455, 240}, "Chain 7499"},
-      {11, &Frame1, {120, 3600, 1455, 240}, "Chain 6731"},
-      {7, &Frame2, {3230, 120, 1150, 240}, "Dev from lsqr sol"},
+      chainHeading(0),
+      {2, nullptr, {1600, 240, 975, 240}, "Dist (m)"},
+      {3, nullptr, {2600, 240, 615, 240}, "Az (deg)"},
+      {4, nullptr, {3240, 240, 975, 240}, "TD (usec)"},
+      {5, nullptr, {4230, 120, 495, 360}, "Hyperb       Az"},
+      {8, nullptr, {4740, 120, 975, 360}, "Gradient (m/usec)"},
   };
+  for (std::size_t c = 1; c < catalogue.Chains().size() && c < std::size(kChainHeadings); ++c) {
+    headings.push_back(chainHeading(c));
+  }
+  for (Heading& h : headings) h.container = &Frame1;
+  headings[0].container = headings[1].container = nullptr;
+  headings.push_back({7, &Frame2, {3230, 120, 1150, 240}, "Dev from lsqr sol"});
+
   ControlArray<Label> array(0, 11);
   for (const Heading& h : headings) {
     array.Set(h.index, &Add<Label>("dum", h.index, h.rect, h.container, h.caption));
@@ -116,7 +129,7 @@ ControlArray<Label> Frm_PosTDCalc::MakeHeadings() {
   return array;
 }
 
-Frm_PosTDCalc::Frm_PosTDCalc()
+Frm_PosTDCalc::Frm_PosTDCalc(SetupState& setup, const loran::Catalogue& catalogue)
     : Form("Frm_PosTDCalc", "   KESTRUNE    Loran C   TD and Position calculations", 9855, 8415),
       Frame1(Add<Frame>("Frame1", -1, TwipsRect{3960, 0, 5775, 4935}, nullptr,
                         "Calculated from Position Estimate")),
@@ -125,7 +138,7 @@ Frm_PosTDCalc::Frm_PosTDCalc()
       Frame2(Add<Frame>("Frame2", -1, TwipsRect{3960, 4920, 5775, 3375}, nullptr,
                         "Position Solutions (2 way fix in all comb.)")),
       lblLopNo(Add<Label>("lblLopNo", -1, TwipsRect{0, 1080, 360, 240}, nullptr, "Lop")),
-      dum(MakeHeadings()),
+      dum(MakeHeadings(catalogue)),
       Label6(Add<Label>("Label6", -1, TwipsRect{3360, 840, 555, 435}, nullptr, "Weights   (0-1)")),
       txtEstLat(Add<TextBox>("txtEstLat", -1, TwipsRect{1560, 120, 1575, 375}, nullptr, "Text1")),
       txtEstLon(Add<TextBox>("txtEstLon", -1, TwipsRect{1560, 480, 1575, 375}, nullptr, "Text2")),
@@ -160,12 +173,12 @@ Frm_PosTDCalc::Frm_PosTDCalc()
       cmdCalc(Add<CommandButton>("cmdCalc", -1, TwipsRect{240, 7080, 1455, 495}, nullptr,
                                  "CALC Pos Solutions")),
       cmdExit(Add<CommandButton>("cmdExit", -1, TwipsRect{2400, 7080, 1215, 495}, nullptr, "EXIT")),
-      Label1(MakeStationColumn("Label1", 120, 1455, "Label1")),
-      Label2(MakeStationColumn("Label2", 1600, 975, "Label2")),
-      Label3(MakeStationColumn("Label3", 2600, 615, "Label3")),
-      Label4(MakeStationColumn("Label4", 3240, 975, "Labe4")),
-      Label5(MakeStationColumn("Label5", 4230, 495, "Label5")),
-      lblGradient(MakeStationColumn("lblGradient", 4740, 975, "lblGrad")),
+      Label1(MakeStationColumn(catalogue, "Label1", 120, 1455, "Label1")),
+      Label2(MakeStationColumn(catalogue, "Label2", 1600, 975, "Label2")),
+      Label3(MakeStationColumn(catalogue, "Label3", 2600, 615, "Label3")),
+      Label4(MakeStationColumn(catalogue, "Label4", 3240, 975, "Labe4")),
+      Label5(MakeStationColumn(catalogue, "Label5", 4230, 495, "Label5")),
+      lblGradient(MakeStationColumn(catalogue, "lblGradient", 4740, 975, "lblGrad")),
       lblLsqrLat(Add<Label>("lblLsqrLat", -1, TwipsRect{120, 240, 1695, 240}, &frmLsqrPos, "pos1")),
       lblLsqrLon(
           Add<Label>("lblLsqrLon", -1, TwipsRect{1860, 240, 1755, 240}, &frmLsqrPos, "pos1")),
@@ -224,10 +237,13 @@ Frm_PosTDCalc::Frm_PosTDCalc()
       lblMeanDN(Add<Label>("lblMeanDN", -1, TwipsRect{kDnCol.left, kMeanTop, kDnCol.width, 240},
                            &Frame2, "dN")),
       lblMeanDE(Add<Label>("lblMeanDE", -1, TwipsRect{kDeCol.left, kMeanTop, kDeCol.width, 240},
-                           &Frame2, "dE")) {
+                           &Frame2, "dE")),
+      setup_(setup),
+      catalogue_(catalogue),
+      stations_(static_cast<std::size_t>(catalogue.Size())) {
   // Figures stand right-aligned in their columns; the residual lines and
   // their heading make their columns with blanks.
-  for (int j = 0; j < kStationRows; ++j) {
+  for (int j = 0; j < catalogue.Size(); ++j) {
     for (auto* column : {&Label2, &Label3, &Label4, &Label5, &lblGradient}) {
       (*column)(j).SetPresentation(TextAlign::Right);
     }
@@ -240,7 +256,9 @@ Frm_PosTDCalc::Frm_PosTDCalc()
   lblMeanDN.SetPresentation(TextAlign::Right);
   lblMeanDE.SetPresentation(TextAlign::Right);
   Label7.SetPresentation(TextAlign::Left, /*monospace=*/true);
-  for (int i = 1; i <= kMaxLops; ++i) lblResiduals(i).SetPresentation(TextAlign::Left, true);
+  for (int i = 1; i <= kMaxLops; ++i) {
+    lblResiduals(i).SetPresentation(TextAlign::Left, /*monospace=*/true);
+  }
 
   // Rows not in use stay hidden; the load handler shows the rows in use.
   for (int i = 1; i <= kMaxLops; ++i) {
@@ -271,28 +289,29 @@ Frm_PosTDCalc::Frm_PosTDCalc()
   cmdCopyTD.Click = [this] { cmdCopyTD_Click(); };
   cmdCalc.Click = [this] { cmdCalc_Click(); };
   cmdExit.Click = [this] { cmdExit_Click(); };
+  // Copying before any estimate would write zeros over the typed TDs.
+  cmdCopyTD.SetEnabled(false);
 }
 
 void Frm_PosTDCalc::Form_Load() {
-  using namespace Global_Module;
-  using Utility_Module::Format;
-  using Utility_Module::Str;
+  using text::Format;
+  using text::WithSignPlace;
 
   SetCaption(Caption() + std::string(40, ' ') + "Version : 2.0 Feb 2004");
 
-  for (int j = 0; j < kStationRows; ++j) {
-    Label1(j).SetCaption(StationTable(j).Designator + "  " + StationTable(j).Name);
+  for (int j = 0; j < catalogue_.Size(); ++j) {
+    Label1(j).SetCaption(catalogue_.At(j).designator + "  " + catalogue_.At(j).name);
   }
 
   int combinations = 0;
-  for (int i = 1; i <= NoOfLops; ++i) {
-    if (i < NoOfLops) combinations += i;
-    const StationRecord& master = StationTable(LopTable(i).MasterIndex);
+  for (int i = 1; i <= setup_.NoOfLops; ++i) {
+    if (i < setup_.NoOfLops) combinations += i;
+    const loran::Station& master = catalogue_.At(setup_.LopTable(i).MasterIndex);
     lblMaster(i).SetVisible(true);
-    lblMaster(i).SetCaption(Str(static_cast<std::int16_t>(i)) + "  " + Str(master.Gri) + " " +
-                            master.Name);
+    lblMaster(i).SetCaption(WithSignPlace(static_cast<std::int16_t>(i)) + "  " +
+                            WithSignPlace(master.gri) + " " + master.name);
     lblSlave(i).SetVisible(true);
-    lblSlave(i).SetCaption("-" + StationTable(LopTable(i).SecondaryIndex).Name);
+    lblSlave(i).SetCaption("-" + catalogue_.At(setup_.LopTable(i).SecondaryIndex).name);
     txtTD(i).SetVisible(true);
     txtWeight(i).SetVisible(true);
     lblResiduals(i).SetVisible(true);
@@ -303,11 +322,11 @@ void Frm_PosTDCalc::Form_Load() {
     }
   }
 
-  txtEstLat.SetText(CoordText(EstLat, "LAT"));
-  txtEstLon.SetText(CoordText(EstLon, "LON"));
-  for (int i = 1; i <= NoOfLops; ++i) {
-    txtTD(i).SetText(Format(LopTable(i).ObservedTd, "##0.000"));
-    const float w = LopTable(i).Weight;
+  txtEstLat.SetText(CoordText(setup_.EstLat, "LAT"));
+  txtEstLon.SetText(CoordText(setup_.EstLon, "LON"));
+  for (int i = 1; i <= setup_.NoOfLops; ++i) {
+    txtTD(i).SetText(Format(setup_.LopTable(i).ObservedTd, "##0.000"));
+    const float w = setup_.LopTable(i).Weight;
     txtWeight(i).SetText(Format(w, (w == 0.0f || w == 1.0f) ? "0" : "0.00"));
   }
 }
@@ -321,10 +340,10 @@ void Frm_PosTDCalc::cmdCalc_Click() {
 }
 
 void Frm_PosTDCalc::cmdCopyTD_Click() {
-  using namespace Global_Module;
-  for (int i = 1; i <= NoOfLops; ++i) {
-    txtTD(i).SetText(
-        Utility_Module::Format(StationTable(LopTable(i).SecondaryIndex).PredictedTd, "0.000"));
+  // Before any estimate there is nothing to copy, and the typed TDs stay.
+  if (!estimate_exists_) return;
+  for (int i = 1; i <= setup_.NoOfLops; ++i) {
+    txtTD(i).SetText(text::Format(StationAt(setup_.LopTable(i).SecondaryIndex).td, "0.000"));
   }
 }
 
@@ -332,7 +351,10 @@ void Frm_PosTDCalc::cmdExit_Click() {
   switch (MsgBox("Save setup to file Kestrune.ini ?", MsgButtons::YesNoCancel)) {
     case MsgResult::Yes:
       // A setup that could not be saved keeps the window open for another try.
-      if (!WriteSetupFile()) return;
+      if (const std::string problem = WriteSetupFile(setup_, kSetupFileName); !problem.empty()) {
+        MsgBox(problem);
+        return;
+      }
       break;
     case MsgResult::No:
       break;
@@ -347,8 +369,9 @@ void Frm_PosTDCalc::txtEstLat_GotFocus() {
 }
 
 void Frm_PosTDCalc::txtEstLat_LostFocus() {
-  const double value = Utility_Module::ParseLatLon(txtEstLat.Text(), "LAT");
-  txtEstLat.SetText(Utility_Module::FormatLatLon(value, "LAT", 3));
+  const text::ParsedCoordinate parsed = text::ParseLatLon(txtEstLat.Text(), "LAT");
+  for (const std::string& m : parsed.messages) MsgBox(m);
+  txtEstLat.SetText(text::FormatLatLon(parsed.value, "LAT", 3));
 }
 
 void Frm_PosTDCalc::txtEstLon_GotFocus() {
@@ -356,8 +379,9 @@ void Frm_PosTDCalc::txtEstLon_GotFocus() {
 }
 
 void Frm_PosTDCalc::txtEstLon_LostFocus() {
-  const double value = Utility_Module::ParseLatLon(txtEstLon.Text(), "LON");
-  txtEstLon.SetText(Utility_Module::FormatLatLon(value, "LON", 3));
+  const text::ParsedCoordinate parsed = text::ParseLatLon(txtEstLon.Text(), "LON");
+  for (const std::string& m : parsed.messages) MsgBox(m);
+  txtEstLon.SetText(text::FormatLatLon(parsed.value, "LON", 3));
 }
 
 void Frm_PosTDCalc::txtTD_GotFocus(int index) {
@@ -372,13 +396,13 @@ void Frm_PosTDCalc::txtWeight_GotFocus(int index) {
 
 void Frm_PosTDCalc::txtWeight_LostFocus(int index) {
   TextBox& box = txtWeight(index);
-  const double w = Utility_Module::ValWithComma(box.Text());
+  const double w = text::ReadLenientNumber(box.Text());
   if (w >= 1) {
     box.SetText("1");
   } else if (w <= 0) {
     box.SetText("0");
   } else {
-    box.SetText(Utility_Module::Format(w, "0.00"));
+    box.SetText(text::Format(w, "0.00"));
   }
 }
 

@@ -8,25 +8,31 @@
 #include <functional>
 #include <string>
 
-#include "chain_setup/global_module.hpp"
-#include "core/rtcm_calc_module.hpp"
+#include <vector>
+
+#include "chain_setup/setup.hpp"
+#include "loran/catalogue.hpp"
+#include "loran/fixes.hpp"
+#include "loran/prediction.hpp"
 #include "platform/controls.hpp"
 
 namespace kestrune {
 
 // The sums behind the mean of the two-LOP fixes. A fix that reached its pass
-// limit has no position (its outputs stay 0), so only converged fixes count.
+// limit has no position, so only converged fixes count.
 struct TwoLopMean {
   int converged = 0;    // fixes in the sums
   double latSum = 0.0;  // radians
   double lonSum = 0.0;  // radians
-  // fixLat, fixLon in radians; passes 1 to 20 (20: the fix failed).
-  void Add(double fixLat, double fixLon, std::int16_t passes);
+  void Add(const loran::TwoLopFixResult& fix);
 };
 
 class Frm_PosTDCalc : public Form {
  public:
-  Frm_PosTDCalc();
+  // setup: the run's shared setup (the chain choice, and the position, TDs
+  // and weights each calculation stores); catalogue: the stations of the
+  // station table. Both outlive the window.
+  Frm_PosTDCalc(SetupState& setup, const loran::Catalogue& catalogue);
 
   // Frames, created before the controls they hold.
   Frame& Frame1;      // station table, "Calculated from Position Estimate"
@@ -44,11 +50,11 @@ class Frm_PosTDCalc : public Form {
   ControlArray<TextBox> txtTD;      // 1 to 7, microseconds
   ControlArray<TextBox> txtWeight;  // 1 to 7, 0 to 1
   CommandButton& cmdCalcTD;
-  CommandButton& cmdCopyTD;
+  CommandButton& cmdCopyTD;  // disabled until a TD estimate exists
   CommandButton& cmdCalc;
   CommandButton& cmdExit;
 
-  // Station table, rows 0 to 14 in catalogue order (inside Frame1).
+  // Station table, one row per station in catalogue order (inside Frame1).
   ControlArray<Label> Label1;       // designator and name
   ControlArray<Label> Label2;       // distance, metres
   ControlArray<Label> Label3;       // azimuth, degrees
@@ -96,29 +102,31 @@ class Frm_PosTDCalc : public Form {
 
   // The calculation: mode 1 predicts the TDs of the whole catalogue at the
   // estimated position and shows the station table; any other mode goes on
-  // with the least-squares fix, the two-LOP fixes and their mean.
+  // with the least-squares fix, the two-LOP fixes and their mean. Each
+  // message of the computation is shown when the step that raised it ends,
+  // in the order it arose; a run-time fault ends the calculation.
   void LoranCalc(std::int16_t mode);
 
   // Called by EXIT after Yes (and a successful save) or No: end the program.
   std::function<void()> EndProgram;
 
-  using StationDoubles = std::array<double, Global_Module::kStationCount>;  // by station index
-  using StationFloats = std::array<float, Global_Module::kStationCount>;
+  // What the last TD prediction gave for each station, by station index.
+  const std::vector<loran::StationPrediction>& Stations() const { return stations_; }
+  // True once a TD prediction of the whole catalogue has been made.
+  bool EstimateExists() const { return estimate_exists_; }
 
   // Result presentation, the writing steps LoranCalc runs: each step writes
-  // a new caption into its labels.
-  // hypAzimuth in degrees, gradient in metres per microsecond, positions in
-  // radians, residuals in microseconds.
-  void ShowStationTable(const StationDoubles& hypAzimuth, const StationFloats& gradient);
-  void ShowLsqFix(double fixLat, double fixLon, std::int16_t passes,
-                  const RTCM_Calc_Module::LopList& residual, const StationFloats& gradient);
+  // a new caption into its labels. Positions in radians.
+  void ShowStationTable();
+  // A fix that did not converge leaves its position and residual lines blank.
+  void ShowLsqFix(const loran::LeastSquaresFix& fix);
   void ShowGdop();
-  // Row k (1 to 10) for LOPs i and j. lsqValid: the least-squares fix at
-  // (lsqLat, lsqLon) converged, so deviations can be measured from it.
-  void ShowCombination(int k, int i, int j, double fixLat, double fixLon, std::int16_t passes,
-                       double cut, bool lsqValid, double lsqLat, double lsqLon);
+  // Row k (1 to 10) for LOPs i and j; `lsq` the least-squares fix, whose
+  // position the deviations are measured from when it converged.
+  void ShowCombination(int k, int i, int j, const loran::TwoLopFixResult& fix,
+                       const loran::LeastSquaresFix& lsq);
   // The mean of the converged two-LOP fixes; blank when none converged.
-  void ShowMean(const TwoLopMean& mean, bool lsqValid, double lsqLat, double lsqLon);
+  void ShowMean(const TwoLopMean& mean, const loran::LeastSquaresFix& lsq);
 
  private:
   // Members lo..hi of a control array; rect(i) and text(i) give each member's
@@ -126,10 +134,19 @@ class Frm_PosTDCalc : public Form {
   template <class T, class RectFn, class TextFn>
   ControlArray<T> MakeArray(const char* name, int lo, int hi, Control* container, RectFn rect,
                             TextFn text);
-  ControlArray<Label> MakeHeadings();
-  // One column of the station table: rows 0 to 14 at `left`, `width` twips wide.
-  ControlArray<Label> MakeStationColumn(const char* name, int left, int width,
-                                        const char* placeholder);
+  ControlArray<Label> MakeHeadings(const loran::Catalogue& catalogue);
+  // One column of the station table: a row per station at `left`, `width` twips wide.
+  ControlArray<Label> MakeStationColumn(const loran::Catalogue& catalogue, const char* name,
+                                        int left, int width, const char* placeholder);
+  // The prediction of station `index`; run-time error 9 outside the catalogue.
+  const loran::StationPrediction& StationAt(int index) const;
+  // The LOPs in use as the computation takes them.
+  std::vector<loran::Lop> Lops() const;
+
+  SetupState& setup_;
+  const loran::Catalogue& catalogue_;
+  std::vector<loran::StationPrediction> stations_;
+  bool estimate_exists_ = false;
 };
 
 }  // namespace kestrune

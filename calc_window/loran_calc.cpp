@@ -1,131 +1,113 @@
-// The calculation driver: reads the window's fields into the shared globals,
+// The calculation driver: reads the window's fields into the shared setup,
 // predicts the TDs of the whole catalogue and, for the position solutions,
 // makes the least-squares fix, the two-LOP fix of every pair of LOPs and
-// their mean.
+// their mean, each through the computation library.
 //
 // Notation:
-//   EstLat, EstLon   estimated position, radians (the start of every fix)
+//   at               the estimated position, radians (the start of every fix)
 //   m, s             station indices of a LOP's master and secondary
 //   k                combination number 1 to n(n-1)/2 of the pair (i, j)
-//   entry 0          of the fix lists: the least-squares fix
-// Every working list lives for one call and starts at zero.
-#include <array>
-#include <cfloat>
-#include <cmath>
+// Messages of the computation come back with its results; each is shown
+// before anything later is computed or written, which is where a box would
+// have stood had the computation shown it itself.
 #include <cstdint>
+#include <string>
 
 #include "calc_window/frm_postdcalc.hpp"
-#include "chain_setup/global_module.hpp"
-#include "core/rtcm_calc_module.hpp"
+#include "loran/fixes.hpp"
+#include "loran/prediction.hpp"
+#include "platform/checked_array.hpp"
+#include "platform/message_box.hpp"
 #include "platform/runtime_fault.hpp"
 #include "util/constants.hpp"
-#include "util/utility_module.hpp"
+#include "util/coordinate_text.hpp"
+#include "util/numeric_text.hpp"
 
 namespace kestrune {
 
 namespace {
 
-// Fix lists: entry 0 the least-squares fix, 1 to 21 the combinations of up
-// to seven LOPs.
+// The two-LOP fixes of one call: combinations 1 to 21 of up to seven LOPs
+// (entry 0 unused).
 constexpr int kFixEntries = 22;
 constexpr int kComboRows = 10;  // combinations with a row in the window
 
-// The chains as the TD prediction walks them: master, then its secondaries.
-struct ChainGroup {
-  std::int16_t master;
-  std::int16_t first;  // first secondary index
-  std::int16_t last;   // last secondary index
-};
-constexpr ChainGroup kGroups[] = {{0, 1, 4}, {5, 6, 7}, {8, 9, 10}, {11, 12, 14}};
+void Show(const std::vector<std::string>& messages) {
+  for (const std::string& m : messages) MsgBox(m);
+}
 
-// A working list with a fixed index range 0 to N - 1; an index outside it is
-// run-time error 9, like every other table of the program.
-template <class T, int N>
-class FixList {
- public:
-  T& operator()(int i) {
-    if (i < 0 || i >= N) throw RuntimeFault(RuntimeFault::kSubscript);
-    return items_[static_cast<std::size_t>(i)];
-  }
-
- private:
-  std::array<T, N> items_{};
-};
-
-// A 64-bit value held in a 32-bit variable; beyond the float range that is
-// an overflow, as any narrowing assignment of the program.
-float ToSingle(double value) {
-  if (std::isfinite(value) && std::fabs(value) > FLT_MAX) {
-    throw RuntimeFault(RuntimeFault::kOverflow);
-  }
-  return static_cast<float>(value);
+void Show(const loran::Messages& messages) {
+  for (const loran::Message& m : messages) MsgBox(m.text, MsgButtons::Ok, m.title);
 }
 
 }  // namespace
 
-void TwoLopMean::Add(double fixLat, double fixLon, std::int16_t passes) {
-  if (passes >= constants::kTwoLopPassLimit) return;
+void TwoLopMean::Add(const loran::TwoLopFixResult& fix) {
+  if (!fix.converged) return;
   ++converged;
-  latSum = latSum + fixLat;
-  lonSum = lonSum + fixLon;
+  latSum = latSum + fix.fix.lat;
+  lonSum = lonSum + fix.fix.lon;
+}
+
+const loran::StationPrediction& Frm_PosTDCalc::StationAt(int index) const {
+  if (index < 0 || index >= static_cast<int>(stations_.size())) {
+    throw RuntimeFault(RuntimeFault::kSubscript);
+  }
+  return stations_[static_cast<std::size_t>(index)];
+}
+
+std::vector<loran::Lop> Frm_PosTDCalc::Lops() const {
+  std::vector<loran::Lop> lops;
+  for (int i = 1; i <= setup_.NoOfLops; ++i) {
+    const LopRecord& r = setup_.LopTable(i);
+    lops.push_back(loran::Lop{r.MasterIndex, r.SecondaryIndex, r.ObservedTd, r.Weight});
+  }
+  return lops;
 }
 
 void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
-  using namespace Global_Module;
-  using namespace RTCM_Calc_Module;
-  using Utility_Module::ParseLatLon;
-  using Utility_Module::ValWithComma;
-
-  StationDoubles hypAzimuth{};  // degrees, by station index
-  StationFloats gradient{};     // metres per microsecond, by station index
-
   // 1. Estimated position: parser messages first, the corrected value is used.
-  EstLat = ParseLatLon(txtEstLat.Text(), "LAT") * constants::kPi / 180;
-  EstLon = ParseLatLon(txtEstLon.Text(), "LON") * constants::kPi / 180;
+  const text::ParsedCoordinate lat = text::ParseLatLon(txtEstLat.Text(), "LAT");
+  Show(lat.messages);
+  setup_.EstLat = lat.value * constants::kPi / 180;
+  const text::ParsedCoordinate lon = text::ParseLatLon(txtEstLon.Text(), "LON");
+  Show(lon.messages);
+  setup_.EstLon = lon.value * constants::kPi / 180;
+  const loran::GeoPoint at{setup_.EstLat, setup_.EstLon};
 
   // 2. Observations, read again from the fields at every call.
-  for (int i = 1; i <= NoOfLops; ++i) {
-    LopTable(i).ObservedTd = ValWithComma(txtTD(i).Text());
-    LopTable(i).Weight = ToSingle(ValWithComma(txtWeight(i).Text()));
+  for (int i = 1; i <= setup_.NoOfLops; ++i) {
+    setup_.LopTable(i).ObservedTd = text::ReadLenientNumber(txtTD(i).Text());
+    setup_.LopTable(i).Weight = checked::ToFloat(text::ReadLenientNumber(txtWeight(i).Text()));
   }
 
-  // 3. TD prediction for every entry of the catalogue, whatever LOPs are used.
-  for (const ChainGroup& g : kGroups) {
-    const std::int16_t m = g.master;
-    for (std::int16_t s = g.first; s <= g.last; ++s) {
-      StationRecord& ms = StationTable(m);
-      StationRecord& ss = StationTable(s);
-      CalcTD(EstLat, EstLon, m, s, ms.Distance, ms.Azimuth, ms.PropagationTime, ss.Distance,
-             ss.Azimuth, ss.PropagationTime, ss.PredictedTd);
-      LopAzGradient(EstLat, EstLon, m, s, ss.PredictedTd, hypAzimuth[static_cast<std::size_t>(s)],
-                    gradient[static_cast<std::size_t>(s)]);
+  // 3. TD prediction for every entry of the catalogue, whatever LOPs are
+  // used. Each pair's stations take their values as soon as they are known,
+  // as the window's station values always have.
+  for (const loran::Chain& chain : catalogue_.Chains()) {
+    for (std::int16_t s : chain.secondaries) {
+      const loran::PairPrediction p = loran::PredictPair(catalogue_, at, chain.master, s);
+      stations_[static_cast<std::size_t>(chain.master)].range = p.ranges.master;
+      stations_[static_cast<std::size_t>(s)] =
+          loran::StationPrediction{p.ranges.secondary, p.td, p.direction};
     }
   }
+  estimate_exists_ = true;
+  cmdCopyTD.SetEnabled(true);
 
   // 4. Station table.
-  ShowStationTable(hypAzimuth, gradient);
+  ShowStationTable();
 
   // 5. TD estimation ends here.
   if (mode == 1) return;
 
-  LopList observedTd{};
-  LopList weights{};
-  LopList residuals{};
-  FixList<double, kFixEntries> fixLat;
-  FixList<double, kFixEntries> fixLon;
-  FixList<std::int16_t, kFixEntries> fixIter;
-  FixList<double, kFixEntries> cut;
-  std::int16_t failed = 0;
-
-  // 6. Least-squares fix from the estimated position.
-  for (int i = 1; i <= NoOfLops; ++i) {
-    observedTd(i) = LopTable(i).ObservedTd;
-    weights(i) = LopTable(i).Weight;
-  }
-  LsqFix(EstLat, EstLon, observedTd, fixLat(0), fixLon(0), weights, residuals, fixIter(0), failed);
-  ShowLsqFix(fixLat(0), fixLon(0), fixIter(0), residuals, gradient);
-  // A failed fix leaves no position to measure deviations from.
-  const bool lsqValid = failed == 0;
+  // 6. Least-squares fix from the estimated position. Its messages come
+  // before a fault that ended it.
+  const std::vector<loran::Lop> lops = Lops();
+  const loran::LeastSquaresFix lsq = loran::LsqFix(catalogue_, lops, at);
+  Show(lsq.messages);
+  if (lsq.fault) throw *lsq.fault;
+  ShowLsqFix(lsq);
 
   // 7. GDOP of all LOPs.
   ShowGdop();
@@ -133,24 +115,21 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
   // 8. Two-LOP fixes in all combinations, each from the estimated position.
   // Only converged fixes enter the mean: a failed fix has no position.
   std::int16_t k = 0;
+  CheckedArray<loran::TwoLopFixResult, kFixEntries> pairs;
   TwoLopMean mean;
-  for (int i = 1; i <= NoOfLops - 1; ++i) {
-    for (int j = i + 1; j <= NoOfLops; ++j) {
+  for (int i = 1; i <= setup_.NoOfLops - 1; ++i) {
+    for (int j = i + 1; j <= setup_.NoOfLops; ++j) {
       k = static_cast<std::int16_t>(k + 1);
-      const LopRecord& a = LopTable(i);
-      const LopRecord& b = LopTable(j);
-      TwoLopFix(EstLat, EstLon, a.ObservedTd, b.ObservedTd, a.MasterIndex, a.SecondaryIndex,
-                b.MasterIndex, b.SecondaryIndex, fixLat(k), fixLon(k), fixIter(k), cut(k));
-      if (k <= kComboRows) {
-        ShowCombination(k, i, j, fixLat(k), fixLon(k), fixIter(k), cut(k), lsqValid, fixLat(0),
-                        fixLon(0));
-      }
-      mean.Add(fixLat(k), fixLon(k), fixIter(k));
+      pairs(k) = loran::TwoLopFix(catalogue_, lops[static_cast<std::size_t>(i - 1)],
+                                  lops[static_cast<std::size_t>(j - 1)], at);
+      Show(pairs(k).messages);
+      if (k <= kComboRows) ShowCombination(k, i, j, pairs(k), lsq);
+      mean.Add(pairs(k));
     }
   }
 
   // 9. Mean of the converged two-LOP fixes.
-  ShowMean(mean, lsqValid, fixLat(0), fixLon(0));
+  ShowMean(mean, lsq);
 }
 
 }  // namespace kestrune

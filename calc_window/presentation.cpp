@@ -9,127 +9,118 @@
 #include <string>
 
 #include "calc_window/frm_postdcalc.hpp"
-#include "chain_setup/global_module.hpp"
-#include "core/rtcm_calc_module.hpp"
 #include "util/constants.hpp"
-#include "util/utility_module.hpp"
+#include "util/coordinate_text.hpp"
+#include "util/numeric_text.hpp"
 
 namespace kestrune {
 
 namespace {
 
-using Utility_Module::Format;
-using Utility_Module::FormatRight;
-using Utility_Module::Str;
+using text::Format;
+using text::FormatRight;
+using text::WithSignPlace;
 
 std::string CoordText(double radians, const char* kind) {
-  return Utility_Module::FormatLatLon(radians * 180 / constants::kPi, kind, 3);
-}
-
-bool IsMaster(int j) {
-  return j == 0 || j == 5 || j == 8 || j == 11;
+  return text::FormatLatLon(radians * 180 / constants::kPi, kind, 3);
 }
 
 // The master rows of the TD, hyperbolic azimuth and gradient columns.
 const char* const kNoValue = " ";
 
+void ShowDeviation(Label& north, Label& east, const loran::LeastSquaresFix& lsq,
+                   loran::GeoPoint position) {
+  // A failed least-squares fix leaves no position to measure from.
+  if (!lsq.converged) {
+    north.SetCaption("");
+    east.SetCaption("");
+    return;
+  }
+  const loran::NorthEast d = loran::LatLonDiffToNE(lsq.fix, position);
+  north.SetCaption(Format(d.north, "##0 m"));
+  east.SetCaption(Format(d.east, "##0 m"));
+}
+
 }  // namespace
 
-void Frm_PosTDCalc::ShowStationTable(const StationDoubles& hypAzimuth,
-                                     const StationFloats& gradient) {
-  using Global_Module::StationTable;
-  for (int j = 0; j < Global_Module::kStationCount; ++j) {
-    const Global_Module::StationRecord& st = StationTable(j);
-    const auto idx = static_cast<std::size_t>(j);
-    Label1(j).SetCaption(st.Designator + "  " + st.Name);
-    Label2(j).SetCaption(Format(st.Distance, "#.0"));
-    float a = static_cast<float>(st.Azimuth * 180 / constants::kPi + 180);
+void Frm_PosTDCalc::ShowStationTable() {
+  for (int j = 0; j < catalogue_.Size(); ++j) {
+    const loran::Station& st = catalogue_.At(j);
+    const loran::StationPrediction& p = StationAt(j);
+    Label1(j).SetCaption(st.designator + "  " + st.name);
+    Label2(j).SetCaption(Format(p.range.distance, "#.0"));
+    float a = static_cast<float>(p.range.azimuth * 180 / constants::kPi + 180);
     if (a > 360.0f) a = a - 360.0f;  // exactly 360 stays and shows as 360.0
     Label3(j).SetCaption(Format(a, "000.0"));
-    if (IsMaster(j)) {
+    if (catalogue_.IsMaster(j)) {
       Label4(j).SetCaption(kNoValue);
       Label5(j).SetCaption(kNoValue);
       lblGradient(j).SetCaption(kNoValue);
     } else {
-      Label4(j).SetCaption(Format(st.PredictedTd, "#.000"));
-      Label5(j).SetCaption(Format(hypAzimuth[idx], "000"));
-      lblGradient(j).SetCaption(Format(gradient[idx], "###0 m"));
+      Label4(j).SetCaption(Format(p.td, "#.000"));
+      Label5(j).SetCaption(Format(p.direction.hypAzimuth, "000"));
+      lblGradient(j).SetCaption(Format(p.direction.gradient, "###0 m"));
     }
   }
 }
 
-void Frm_PosTDCalc::ShowLsqFix(double fixLat, double fixLon, std::int16_t passes,
-                               const RTCM_Calc_Module::LopList& residual,
-                               const StationFloats& gradient) {
-  using namespace Global_Module;
-  lblLsqrLat.SetCaption(CoordText(fixLat, "LAT"));
-  lblLsqrLon.SetCaption(CoordText(fixLon, "LON"));
-  lblLsqrIter.SetCaption("Iterations " + Str(passes));
-  for (int i = 1; i <= NoOfLops; ++i) {
-    const double r = residual(i);
-    const float g = gradient.at(static_cast<std::size_t>(LopTable(i).SecondaryIndex));
-    lblResiduals(i).SetCaption(Str(static_cast<std::int16_t>(i)) + "     " + Format(r, "0.000") +
-                               "  " + FormatRight(r * g, "###0.0"));
+void Frm_PosTDCalc::ShowLsqFix(const loran::LeastSquaresFix& fix) {
+  // A fix that did not converge has no position and no residuals: blank
+  // rather than a zero position that would read as an exact fix.
+  lblLsqrLat.SetCaption(fix.converged ? CoordText(fix.fix.lat, "LAT") : "");
+  lblLsqrLon.SetCaption(fix.converged ? CoordText(fix.fix.lon, "LON") : "");
+  lblLsqrIter.SetCaption("Iterations " + WithSignPlace(fix.passes));
+  for (int i = 1; i <= setup_.NoOfLops; ++i) {
+    if (!fix.converged) {
+      lblResiduals(i).SetCaption("");
+      continue;
+    }
+    const double r = fix.residuals.at(static_cast<std::size_t>(i - 1));
+    const float g = StationAt(setup_.LopTable(i).SecondaryIndex).direction.gradient;
+    lblResiduals(i).SetCaption(WithSignPlace(static_cast<std::int16_t>(i)) + "     " +
+                               Format(r, "0.000") + "  " + FormatRight(r * g, "###0.0"));
   }
 }
 
 void Frm_PosTDCalc::ShowGdop() {
-  if (Global_Module::NoOfLops > 2) {
-    lblLsqrGDOP.SetCaption("GDOP = " + Format(RTCM_Calc_Module::LsqGdop(), "#.0"));
+  if (setup_.NoOfLops > 2) {
+    // The geometry at the estimated position, from the last prediction.
+    std::vector<double> azimuths;
+    for (int i = 1; i <= setup_.NoOfLops; ++i) {
+      azimuths.push_back(StationAt(setup_.LopTable(i).SecondaryIndex).range.azimuth);
+    }
+    lblLsqrGDOP.SetCaption("GDOP = " + Format(loran::LsqGdop(azimuths), "#.0"));
   } else {
     lblLsqrGDOP.SetCaption("GDOP n/a");
   }
 }
 
-void Frm_PosTDCalc::ShowCombination(int k, int i, int j, double fixLat, double fixLon,
-                                    std::int16_t passes, double cut, bool lsqValid, double lsqLat,
-                                    double lsqLon) {
-  using namespace Global_Module;
-  lblLop(k).SetCaption(Str(static_cast<std::int16_t>(i)) + "-" + Str(static_cast<std::int16_t>(j)));
-  lblLat(k).SetCaption(CoordText(fixLat, "LAT"));
-  lblLon(k).SetCaption(CoordText(fixLon, "LON"));
-  if (lsqValid) {
-    float dN = 0.0f;
-    float dE = 0.0f;
-    RTCM_Calc_Module::LatLonDiffToNE(lsqLat, lsqLon, fixLat, fixLon, dN, dE);
-    lblDN(k).SetCaption(Format(dN, "##0 m"));
-    lblDE(k).SetCaption(Format(dE, "##0 m"));
-  } else {
-    lblDN(k).SetCaption("");
-    lblDE(k).SetCaption("");
-  }
-  lblIter(k).SetCaption(std::to_string(passes));
-  const LopRecord& a = LopTable(i);
-  const LopRecord& b = LopTable(j);
-  const double gdop = RTCM_Calc_Module::TwoLopGdop(
-      StationTable(a.MasterIndex).Azimuth, StationTable(a.SecondaryIndex).Azimuth,
-      StationTable(b.MasterIndex).Azimuth, StationTable(b.SecondaryIndex).Azimuth);
+void Frm_PosTDCalc::ShowCombination(int k, int i, int j, const loran::TwoLopFixResult& fix,
+                                    const loran::LeastSquaresFix& lsq) {
+  lblLop(k).SetCaption(WithSignPlace(static_cast<std::int16_t>(i)) + "-" +
+                       WithSignPlace(static_cast<std::int16_t>(j)));
+  lblLat(k).SetCaption(CoordText(fix.fix.lat, "LAT"));
+  lblLon(k).SetCaption(CoordText(fix.fix.lon, "LON"));
+  ShowDeviation(lblDN(k), lblDE(k), lsq, fix.fix);
+  lblIter(k).SetCaption(std::to_string(fix.passes));
+  const LopRecord& a = setup_.LopTable(i);
+  const LopRecord& b = setup_.LopTable(j);
+  const double gdop = loran::TwoLopGdop(
+      StationAt(a.MasterIndex).range.azimuth, StationAt(a.SecondaryIndex).range.azimuth,
+      StationAt(b.MasterIndex).range.azimuth, StationAt(b.SecondaryIndex).range.azimuth);
   lblGdop(k).SetCaption(Format(gdop, "0.0"));
-  lblCut(k).SetCaption(Format(cut * 180 / constants::kPi, "000"));
+  lblCut(k).SetCaption(Format(fix.cut * 180 / constants::kPi, "000"));
 }
 
-void Frm_PosTDCalc::ShowMean(const TwoLopMean& mean, bool lsqValid, double lsqLat, double lsqLon) {
+void Frm_PosTDCalc::ShowMean(const TwoLopMean& mean, const loran::LeastSquaresFix& lsq) {
   if (mean.converged == 0) {
-    lblMeanLat.SetCaption("");
-    lblMeanLon.SetCaption("");
-    lblMeanDN.SetCaption("");
-    lblMeanDE.SetCaption("");
+    for (Label* l : {&lblMeanLat, &lblMeanLon, &lblMeanDN, &lblMeanDE}) l->SetCaption("");
     return;
   }
-  const double meanLat = mean.latSum / mean.converged;
-  const double meanLon = mean.lonSum / mean.converged;
-  lblMeanLat.SetCaption(CoordText(meanLat, "LAT"));
-  lblMeanLon.SetCaption(CoordText(meanLon, "LON"));
-  if (lsqValid) {
-    float dN = 0.0f;
-    float dE = 0.0f;
-    RTCM_Calc_Module::LatLonDiffToNE(lsqLat, lsqLon, meanLat, meanLon, dN, dE);
-    lblMeanDN.SetCaption(Format(dN, "##0 m"));
-    lblMeanDE.SetCaption(Format(dE, "##0 m"));
-  } else {
-    lblMeanDN.SetCaption("");
-    lblMeanDE.SetCaption("");
-  }
+  const loran::GeoPoint m{mean.latSum / mean.converged, mean.lonSum / mean.converged};
+  lblMeanLat.SetCaption(CoordText(m.lat, "LAT"));
+  lblMeanLon.SetCaption(CoordText(m.lon, "LON"));
+  ShowDeviation(lblMeanDN, lblMeanDE, lsq, m);
 }
 
 }  // namespace kestrune

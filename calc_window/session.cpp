@@ -2,30 +2,25 @@
 
 #include "calc_window/frm_postdcalc.hpp"
 #include "chain_setup/frm_loransetup.hpp"
-#include "chain_setup/global_module.hpp"
 
 namespace kestrune {
 
-Session::Session() = default;
+Session::Session() : catalogue_(loran::NelsCatalogue()) {}
 
 // Closed windows stay alive until here: the front end may still be inside
 // one of their handlers when they close.
 Session::~Session() = default;
 
 void Session::Start() {
-  Global_Module::ResetGlobals();
-  setup_ = std::make_unique<Frm_LoranSetup>();
-  Frm_LoranSetup& dialog = *setup_;
-  dialog.Subscribe([this](Form& form, Change change) {
-    if (change == Change::Closed && onFormClosed) onFormClosed(form);
-  });
+  setup_ = SetupState{};
+  setup_dialog_ = std::make_unique<Frm_LoranSetup>(setup_, catalogue_);
+  Frm_LoranSetup& dialog = *setup_dialog_;
   dialog.OpenCalculationWindow = [this] { OpenCalcWindow(); };
-  RunEventHandler([&dialog] { dialog.Form_Load(); });
-  if (onFormOpened) onFormOpened(dialog);
+  Open(dialog, [&dialog] { dialog.Form_Load(); });
 }
 
 Frm_LoranSetup* Session::SetupDialog() const {
-  return setup_ && !setup_->Closed() ? setup_.get() : nullptr;
+  return setup_dialog_ && !setup_dialog_->Closed() ? setup_dialog_.get() : nullptr;
 }
 
 Frm_PosTDCalc* Session::CalcWindow() const {
@@ -40,14 +35,18 @@ void Session::CloseByFrame(Form& form) {
 void Session::OpenCalcWindow() {
   // The window is created once per run, by the one successful ACCEPT.
   if (calc_) return;
-  calc_ = std::make_unique<Frm_PosTDCalc>();
+  calc_ = std::make_unique<Frm_PosTDCalc>(setup_, catalogue_);
   Frm_PosTDCalc& window = *calc_;
-  window.Subscribe([this](Form& form, Change change) {
-    if (change == Change::Closed && onFormClosed) onFormClosed(form);
-  });
   window.EndProgram = [this] { RequestEnd(); };
-  RunEventHandler([&window] { window.Form_Load(); });
-  if (onFormOpened) onFormOpened(window);
+  Open(window, [&window] { window.Form_Load(); });
+}
+
+void Session::Open(Form& form, const std::function<void()>& load) {
+  form.Subscribe([this](Form& f, Change change) {
+    if (change == Change::Closed && onFormClosed) onFormClosed(f);
+  });
+  RunEventHandler(load);
+  if (onFormOpened) onFormOpened(form);
 }
 
 void Session::RequestEnd() {

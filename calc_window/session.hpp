@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "chain_setup/setup.hpp"
+#include "loran/catalogue.hpp"
 #include "platform/controls.hpp"
 
 namespace kestrune {
@@ -26,9 +28,8 @@ class Session {
   std::function<void(Form&)> onFormClosed;  // hide the window (the model stays alive)
   std::function<void()> onEndRequested;     // end the program: close every window at once
 
-  // Resets the shared globals to the start state, creates the setup dialog
-  // and runs its Form_Load (catalogue, lists, setup file), then reports it
-  // through onFormOpened.
+  // Creates the setup dialog over a fresh setup and runs its Form_Load
+  // (lists, setup file), then reports it through onFormOpened.
   void Start();
 
   // The open windows: the setup dialog until ACCEPT, the calculation window
@@ -42,11 +43,21 @@ class Session {
 
   bool EndRequested() const { return end_requested_; }
 
+  // The setup both windows share, and the chains they offer.
+  SetupState& SharedSetup() { return setup_; }
+  const loran::Catalogue& StationCatalogue() const { return catalogue_; }
+
  private:
   void OpenCalcWindow();
+  // Every window opens the same way: its closing is passed on to the front
+  // end, its load handler runs as an event, then the front end shows it.
+  void Open(Form& form, const std::function<void()>& load);
   void RequestEnd();
 
-  std::unique_ptr<Frm_LoranSetup> setup_;
+  SetupState setup_;
+  const loran::Catalogue& catalogue_;
+
+  std::unique_ptr<Frm_LoranSetup> setup_dialog_;
   std::unique_ptr<Frm_PosTDCalc> calc_;
   bool end_requested_ = false;
 };

@@ -1,20 +1,20 @@
 #include "chain_setup/frm_loransetup.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
-#include "chain_setup/global_module.hpp"
 #include "chain_setup/setup_file.hpp"
 #include "platform/message_box.hpp"
-#include "util/utility_module.hpp"
+#include "util/numeric_text.hpp"
 
 namespace kestrune {
 
 namespace {
 
-constexpr int kRows = Global_Module::kMaxLops;  // rows 1 to 7
-constexpr int kRowTop = 1440;                   // twips, top of row 1
-constexpr int kRowPitch = 240;                  // twips between rows
+constexpr int kRows = kMaxLops;  // rows 1 to 7
+constexpr int kRowTop = 1440;    // twips, top of row 1
+constexpr int kRowPitch = 240;   // twips between rows
 
 template <class T>
 ControlArray<T> SingleMember(T& member) {
@@ -30,12 +30,17 @@ std::string RowText(int row) {
 
 // Numeric value of a list entry's text ("2" to "6").
 std::int16_t EntryNumber(const std::string& text) {
-  return static_cast<std::int16_t>(Utility_Module::ValWithComma(text));
+  return static_cast<std::int16_t>(text::ReadLenientNumber(text));
+}
+
+// A station's list entry: " 9007 M Ejde".
+std::string EntryText(const loran::Station& st) {
+  return " " + std::to_string(st.gri) + " " + st.designator + " " + st.name;
 }
 
 }  // namespace
 
-Frm_LoranSetup::Frm_LoranSetup()
+Frm_LoranSetup::Frm_LoranSetup(SetupState& setup, const loran::Catalogue& catalogue)
     : Form("Frm_LoranSetup", "     KESTRUNE", 4710, 4125),
       Label2(Add<Label>("Label2", -1, TwipsRect{960, 120, 1935, 375}, nullptr, "Loran C Setup")),
       lblLops(SingleMember(
@@ -47,17 +52,16 @@ Frm_LoranSetup::Frm_LoranSetup()
       cmbSecondary(MakeRowLists("cmbSecondary", 2280)),
       Label9(Add<Label>("Label9", -1, TwipsRect{360, 3120, 3975, 195}, nullptr,
                         "NB! The Loop Head station is not established")),
-      cmdAccept(Add<CommandButton>("cmdAccept", -1, TwipsRect{1560, 3480, 1215, 495}, nullptr,
-                                   "ACCEPT")) {
+      cmdAccept(
+          Add<CommandButton>("cmdAccept", -1, TwipsRect{1560, 3480, 1215, 495}, nullptr, "ACCEPT")),
+      setup_(setup),
+      catalogue_(catalogue),
+      secondaries_(catalogue.Secondaries()) {
   Label2.SetFont(FontSpec{13.5, false, false, 0x000000});
   Label9.SetFont(FontSpec{8.25, true, true, 0xC00000});
 
   cmbNoOfLops.Click = [this] { cmbNoOfLops_Click(); };
   cmdAccept.Click = [this] { cmdAccept_Click(); };
-  for (int i = 1; i <= kRows; ++i) {
-    cmbMaster(i).GotFocus = [this, i] { cmbMaster_GotFocus(i); };
-    cmbMaster(i).LostFocus = [this, i] { cmbMaster_LostFocus(i); };
-  }
 }
 
 ControlArray<ComboBox> Frm_LoranSetup::MakeRowLists(const char* name, int left) {
@@ -77,17 +81,33 @@ std::vector<Control*> Frm_LoranSetup::TabOrder() const {
 }
 
 void Frm_LoranSetup::Form_Load() {
-  using namespace Global_Module;
-  BuildStationCatalogue();
   for (int i = 1; i <= kRows; ++i) {
-    for (std::int16_t m : kMasterIndices) cmbMaster(i).AddItem(StationEntryText(m));
-    for (int s = 1; s <= 14; ++s) {
-      if (s == 5 || s == 8 || s == 11) continue;  // the masters of the other chains
-      cmbSecondary(i).AddItem(StationEntryText(s));
+    for (const loran::Chain& chain : catalogue_.Chains()) {
+      cmbMaster(i).AddItem(EntryText(catalogue_.At(chain.master)));
     }
-    if (i > 1 && i < 7) cmbNoOfLops.AddItem(std::to_string(i));
+    for (std::int16_t s : secondaries_) cmbSecondary(i).AddItem(EntryText(catalogue_.At(s)));
+    if (i >= kMinDialogLops && i <= kMaxDialogLops) cmbNoOfLops.AddItem(std::to_string(i));
   }
-  ReadSetupFile(*this);
+
+  const SetupFileRead read = ReadSetupFile(kSetupFileName, catalogue_, setup_);
+  if (read.status != SetupFileRead::Status::Loaded) {
+    if (!read.message.empty()) MsgBox(read.message);
+    ApplyDefaults();
+    return;
+  }
+  setup_ = read.setup;
+  cmbNoOfLops.SetListIndex(setup_.NoOfLops - kMinDialogLops);
+  for (int i = 1; i <= setup_.NoOfLops; ++i) {
+    const LopRecord& r = setup_.LopTable(i);
+    cmbMaster(i).SetListIndex(catalogue_.ChainOf(r.MasterIndex));
+    const auto p = std::find(secondaries_.begin(), secondaries_.end(), r.SecondaryIndex);
+    cmbSecondary(i).SetListIndex(static_cast<int>(p - secondaries_.begin()));
+  }
+}
+
+void Frm_LoranSetup::ApplyDefaults() {
+  cmbNoOfLops.SetListIndex(3 - kMinDialogLops);  // three LOPs
+  for (int i = 1; i <= kMaxLops; ++i) setup_.LopTable(i).Weight = 1.0f;
 }
 
 void Frm_LoranSetup::cmbNoOfLops_Click() {
@@ -99,9 +119,8 @@ void Frm_LoranSetup::cmbNoOfLops_Click() {
 }
 
 void Frm_LoranSetup::cmdAccept_Click() {
-  using namespace Global_Module;
-  NoOfLops = EntryNumber(cmbNoOfLops.Text());
-  for (int i = 1; i <= NoOfLops; ++i) {
+  setup_.NoOfLops = EntryNumber(cmbNoOfLops.Text());
+  for (int i = 1; i <= setup_.NoOfLops; ++i) {
     if (cmbMaster(i).ListIndex() < 0) {
       MsgBox("Loran master" + RowText(i) + " not defined");
       return;
@@ -111,20 +130,17 @@ void Frm_LoranSetup::cmdAccept_Click() {
       return;
     }
     const int k = cmbMaster(i).ListIndex();
-    const int p = cmbSecondary(i).ListIndex();
-    LopTable(i).MasterIndex = MasterIndexOfPosition(k);
-    const std::int16_t s = SecondaryIndexOfPosition(k, p);
-    if (s < 0) {
+    const std::int16_t s = secondaries_.at(static_cast<std::size_t>(cmbSecondary(i).ListIndex()));
+    LopRecord& lop = setup_.LopTable(i);
+    lop.MasterIndex = catalogue_.Chains().at(static_cast<std::size_t>(k)).master;
+    if (catalogue_.ChainOf(s) != k) {
       MsgBox("Loran secondary" + RowText(i) + " not in corresponding chain to selected master");
       return;
     }
-    LopTable(i).SecondaryIndex = s;
+    lop.SecondaryIndex = s;
   }
   Close();
   if (OpenCalculationWindow) OpenCalculationWindow();
 }
-
-void Frm_LoranSetup::cmbMaster_GotFocus(int /*index*/) {}
-void Frm_LoranSetup::cmbMaster_LostFocus(int /*index*/) {}
 
 }  // namespace kestrune

@@ -7,6 +7,12 @@
 //              7 for the 32-bit weight, so that reading gives the value back
 #include "chain_setup/setup_file.hpp"
 
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -16,15 +22,15 @@
 #include <system_error>
 #include <vector>
 
-#include "chain_setup/frm_loransetup.hpp"
-#include "platform/message_box.hpp"
 #include "util/constants.hpp"
 
-namespace kestrune::Global_Module {
+namespace kestrune {
 
 namespace {
 
-constexpr const char* kTempFileName = "Kestrune.ini.tmp";
+// Links followed to find the file a setup-file name stands for, as the
+// system itself follows them.
+constexpr int kMaxLinks = 40;
 constexpr int kDoubleDigits = 15;  // significant digits kept of a 64-bit value
 constexpr int kFloatDigits = 7;    // of the 32-bit weight
 // Degrees a saved limit position may exceed 90 or 180 by after the rounding
@@ -105,21 +111,17 @@ std::string AtLine(int line, const std::string& problem) {
   return "line " + std::to_string(line) + ": " + problem;
 }
 
-void ApplyDefaults(Frm_LoranSetup& form) {
-  form.cmbNoOfLops.SetListIndex(1);  // three LOPs
-  for (int i = 1; i <= kMaxLops; ++i) LopTable(i).Weight = 1.0f;
-}
-
 }  // namespace
 
-std::string ParseSetupText(const std::string& text, SetupData& data) {
+std::string ParseSetupText(const std::string& text, const loran::Catalogue& catalogue,
+                           SetupState& setup) {
   std::vector<std::string> lines = Split(text, '\n');
   for (std::string& l : lines) {
     if (!l.empty() && l.back() == '\r') l.pop_back();
   }
   while (!lines.empty() && Trim(lines.back()).empty()) lines.pop_back();
 
-  SetupData d;
+  SetupState d = setup;
   std::vector<std::string> f;
   std::string problem;
 
@@ -147,29 +149,30 @@ std::string ParseSetupText(const std::string& text, SetupData& data) {
     if (!(problem = Fields(lines[static_cast<std::size_t>(line - 1)], 4, f)).empty()) {
       return AtLine(line, problem);
     }
-    LopRecord& r = d.Lops[static_cast<std::size_t>(i)];
+    LopRecord& r = d.LopTable(i);
     double weight = 0.0;
     if (!(problem = ReadInteger(f[0], r.MasterIndex)).empty()) return AtLine(line, problem);
     if (!(problem = ReadInteger(f[1], r.SecondaryIndex)).empty()) return AtLine(line, problem);
     if (!(problem = ReadNumber(f[2], r.ObservedTd)).empty()) return AtLine(line, problem);
     if (!(problem = ReadNumber(f[3], weight)).empty()) return AtLine(line, problem);
-    if (!IsChainPair(r.MasterIndex, r.SecondaryIndex)) {
+    if (!catalogue.IsChainPair(r.MasterIndex, r.SecondaryIndex)) {
       return AtLine(line, "stations " + Trim(f[0]) + " and " + Trim(f[1]) +
                               " are not a master and a secondary of one chain");
     }
     if (std::fabs(weight) > FLT_MAX) return AtLine(line, "the weight is out of range");
     r.Weight = static_cast<float>(weight);
   }
-  data = d;
+  setup = d;
   return std::string();
 }
 
-std::string SetupFileText() {
+std::string SetupFileText(const SetupState& setup) {
   const std::string eol = "\r\n";
-  std::string out = Shortest(EstLat, kDoubleDigits) + "," + Shortest(EstLon, kDoubleDigits) + eol;
-  out += std::to_string(NoOfLops) + eol;
-  for (int i = 1; i <= NoOfLops; ++i) {
-    const LopRecord& r = LopTable(i);
+  std::string out =
+      Shortest(setup.EstLat, kDoubleDigits) + "," + Shortest(setup.EstLon, kDoubleDigits) + eol;
+  out += std::to_string(setup.NoOfLops) + eol;
+  for (int i = 1; i <= setup.NoOfLops; ++i) {
+    const LopRecord& r = setup.LopTable(i);
     char weight[32];
     auto res = std::to_chars(weight, weight + sizeof weight, r.Weight, std::chars_format::general,
                              kFloatDigits);
@@ -179,74 +182,117 @@ std::string SetupFileText() {
   return out;
 }
 
-void ReadSetupFile(Frm_LoranSetup& form) {
+SetupFileRead ReadSetupFile(const std::string& path, const loran::Catalogue& catalogue,
+                            const SetupState& setup) {
   namespace fs = std::filesystem;
-  const std::string name = kSetupFileName;
+  SetupFileRead result;
+  result.setup = setup;
   std::error_code ec;
-  const fs::file_status status = fs::status(name, ec);
-  if (!fs::exists(status)) {
-    ApplyDefaults(form);
-    return;
-  }
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) return result;
 
   std::string text;
   bool readable = fs::is_regular_file(status);
   if (readable) {
-    std::ifstream in(name, std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream buf;
     if (in) buf << in.rdbuf();
     readable = in.is_open() && !in.bad();
     text = buf.str();
   }
   if (!readable) {
-    MsgBox("Setup file " + name + " cannot be read. The default setup is used.");
-    ApplyDefaults(form);
-    return;
+    result.status = SetupFileRead::Status::Unreadable;
+    result.message = "Setup file " + path + " cannot be read. The default setup is used.";
+    return result;
   }
 
-  SetupData d;
-  const std::string problem = ParseSetupText(text, d);
+  const std::string problem = ParseSetupText(text, catalogue, result.setup);
   if (!problem.empty()) {
-    MsgBox("Setup file " + name + " is damaged (" + problem + "). The default setup is used.");
-    ApplyDefaults(form);
-    return;
+    result.status = SetupFileRead::Status::Damaged;
+    result.message =
+        "Setup file " + path + " is damaged (" + problem + "). The default setup is used.";
+    return result;
   }
-
-  EstLat = d.EstLat;
-  EstLon = d.EstLon;
-  NoOfLops = d.NoOfLops;
-  form.cmbNoOfLops.SetListIndex(NoOfLops - 2);
-  for (int i = 1; i <= NoOfLops; ++i) {
-    LopTable(i) = d.Lops[static_cast<std::size_t>(i)];
-    const LopRecord& r = LopTable(i);
-    form.cmbMaster(i).SetListIndex(MasterPositionOfIndex(r.MasterIndex));
-    form.cmbSecondary(i).SetListIndex(SecondaryPositionOfIndex(r.MasterIndex, r.SecondaryIndex));
-  }
+  result.status = SetupFileRead::Status::Loaded;
+  return result;
 }
 
-bool WriteSetupFile() {
+namespace {
+
+// The file a name stands for: the name itself, or the end of its chain of
+// symbolic links (which need not exist yet). Empty for a loop.
+std::string FileBehind(const std::string& path) {
   namespace fs = std::filesystem;
-  const std::string text = SetupFileText();
-  bool ok = false;
-  {
-    std::ofstream out(kTempFileName, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.close();
-      ok = !out.fail();
-    }
+  fs::path p = path;
+  for (int i = 0; i < kMaxLinks; ++i) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) return p.string();
+    const fs::path target = fs::read_symlink(p, ec);
+    if (ec) return std::string();
+    p = target.is_absolute() ? target : p.parent_path() / target;
   }
-  std::error_code ec;
-  if (ok) {
-    fs::rename(kTempFileName, kSetupFileName, ec);
-    ok = !ec;
-  }
-  if (!ok) {
-    // Leave no half-written temporary behind; never remove a directory.
-    if (fs::is_regular_file(kTempFileName, ec)) fs::remove(kTempFileName, ec);
-    MsgBox(std::string("Setup file ") + kSetupFileName + " could not be written.");
-  }
-  return ok;
+  return std::string();
 }
 
-}  // namespace kestrune::Global_Module
+// Writes all of `text` to `fd`; false on any short or failed write.
+bool WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Replaces `file` by a new file holding `text`; false when that failed and
+// `file` is as it was.
+bool ReplaceFile(const std::string& file, const std::string& text) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(file).parent_path();
+  struct stat old {};
+  const bool exists = ::lstat(file.c_str(), &old) == 0;
+  // A read-only file is the user's way of keeping it; root too respects it.
+  if (exists &&
+      (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0)) {
+    return false;
+  }
+  // A fresh, exclusively created name: nothing planted beside the file and
+  // no temporary left by a killed run can be written through.
+  std::string temp = (dir / ("." + fs::path(file).filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  mode_t mode = 0;
+  if (exists) {
+    mode = old.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temp.c_str(), file.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // The rename itself reaches the disk with the directory.
+  const int dirFd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string WriteSetupFile(const SetupState& setup, const std::string& path) {
+  const std::string file = FileBehind(path);
+  if (!file.empty() && ReplaceFile(file, SetupFileText(setup))) return std::string();
+  return "Setup file " + path + " could not be written.";
+}
+
+}  // namespace kestrune

@@ -12,55 +12,49 @@
 // form, lines end with CR LF.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <string>
 
-#include "chain_setup/global_module.hpp"
+#include "chain_setup/setup.hpp"
+#include "loran/catalogue.hpp"
 
 namespace kestrune {
-class Frm_LoranSetup;
-}
-
-namespace kestrune::Global_Module {
 
 inline constexpr const char* kSetupFileName = "Kestrune.ini";
 
-// The content of a setup file that passed every check.
-struct SetupData {
-  double EstLat = 0.0;                         // radians, -pi/2 to pi/2
-  double EstLon = 0.0;                         // radians, -pi to pi
-  std::int16_t NoOfLops = 0;                   // 2 to 6
-  std::array<LopRecord, kLopCapacity> Lops{};  // elements 1 to NoOfLops; each a chain pair
-};
-
 // Reads a setup file's text (CR LF or LF line ends, blanks around fields,
 // numbers with or without a zero before the point, exponents). Returns an
-// empty string and fills `data` when the text is sound; otherwise the first
-// problem found ("line 2: the number of LOPs is not 2 to 6") and `data` is
+// empty string and fills `setup` (position, count and LOPs 1 to NoOfLops;
+// nothing else) when the text is sound: a position within 90 and 180
+// degrees, 2 to 6 LOPs, each a master and a secondary of one chain of
+// `catalogue`, finite numbers. Otherwise returns the first problem found
+// ("line 2: the number of LOPs is not 2 to 6") and leaves `setup` as it was.
+std::string ParseSetupText(const std::string& text, const loran::Catalogue& catalogue,
+                           SetupState& setup);
+
+// The text of the file for `setup` (LOPs 1 to NoOfLops).
+std::string SetupFileText(const SetupState& setup);
+
+struct SetupFileRead {
+  enum class Status { Absent, Loaded, Unreadable, Damaged };
+  Status status = Status::Absent;
+  SetupState setup;     // the file's content when Loaded; otherwise untouched input
+  std::string message;  // the one box to show when Unreadable or Damaged
+};
+
+// Reads the file at `path` over `setup` (the fields the file does not hold
+// keep their values). A missing file is Absent, with no message; a file that
+// cannot be read or fails a check gives one message naming it, and `setup`
+// comes back unchanged.
+SetupFileRead ReadSetupFile(const std::string& path, const loran::Catalogue& catalogue,
+                            const SetupState& setup);
+
+// Writes the file for `setup` safely: into a fresh temporary file of its own
+// (created exclusively, never through a link) in the directory of the file,
+// flushed to disk, then renamed over the file, and the directory flushed. If
+// `path` is a symbolic link, the file it points to is replaced and the link
+// stays. A file without any write permission is not replaced. Returns an
+// empty string on success, else the message to show; the old file is then
 // left as it was.
-std::string ParseSetupText(const std::string& text, SetupData& data);
+std::string WriteSetupFile(const SetupState& setup, const std::string& path);
 
-// The text WriteSetupFile writes for the current globals EstLat, EstLon,
-// NoOfLops and LopTable elements 1 to NoOfLops.
-std::string SetupFileText();
-
-// Loads EstLat, EstLon, NoOfLops and LopTable from the file and selects the
-// dialog's lists from it. Without a file: three LOPs selected, every weight
-// 1, nothing else changed. A file that cannot be read or fails a check is
-// reported in one message box and then treated as absent; the globals are
-// untouched until the whole file has passed.
-void ReadSetupFile(Frm_LoranSetup& form);
-
-// Writes the file from the globals, through a temporary file in the same
-// directory that replaces the old file only when complete. Returns false
-// after a message box when the file could not be written (the old file is
-// then left as it was).
-bool WriteSetupFile();
-
-}  // namespace kestrune::Global_Module
-
-namespace kestrune {
-using Global_Module::ReadSetupFile;
-using Global_Module::WriteSetupFile;
 }  // namespace kestrune

@@ -23,7 +23,7 @@ void RunEventHandler(const std::function<void()>& handler) {
   try {
     handler();
   } catch (const RuntimeFault& fault) {
-    if (!fault.Reported()) MsgBox(fault.what());
+    MsgBox(fault.what());
   } catch (const std::exception& e) {
     MsgBox(std::string("Run-time error: ") + e.what());
   }
@@ -51,22 +51,6 @@ void Control::SetEnabled(bool enabled) {
 void Control::SetFont(const FontSpec& font) {
   font_ = font;
   Notify(Change::Font);
-}
-
-int Control::Subscribe(Listener listener) {
-  int id = next_id_++;
-  listeners_.emplace(id, std::move(listener));
-  return id;
-}
-
-void Control::Unsubscribe(int id) {
-  listeners_.erase(id);
-}
-
-void Control::Notify(Change change) {
-  // A listener may unsubscribe while it runs, so walk a copy.
-  auto copy = listeners_;
-  for (auto& [id, l] : copy) l(*this, change);
 }
 
 Label::Label(std::string name, int index, TwipsRect rect, Control* container, std::string caption)
@@ -195,21 +179,6 @@ void Form::Close() {
   if (closed_) return;
   closed_ = true;
   Notify(Change::Closed);
-}
-
-int Form::Subscribe(Listener listener) {
-  int id = next_id_++;
-  listeners_.emplace(id, std::move(listener));
-  return id;
-}
-
-void Form::Unsubscribe(int id) {
-  listeners_.erase(id);
-}
-
-void Form::Notify(Change change) {
-  auto copy = listeners_;
-  for (auto& [id, l] : copy) l(*this, change);
 }
 
 }  // namespace kestrune

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/listeners.hpp"
 #include "platform/runtime_fault.hpp"
 
 namespace kestrune {
@@ -76,11 +77,11 @@ class Control {
   const FontSpec& Font() const { return font_; }
   void SetFont(const FontSpec& font);
 
-  int Subscribe(Listener listener);
-  void Unsubscribe(int id);
+  int Subscribe(Listener listener) { return listeners_.Subscribe(std::move(listener)); }
+  void Unsubscribe(int id) { listeners_.Unsubscribe(id); }
 
  protected:
-  void Notify(Change change);
+  void Notify(Change change) { listeners_.Notify(*this, change); }
 
  private:
   ControlKind kind_;
@@ -91,8 +92,7 @@ class Control {
   bool visible_ = true;
   bool enabled_ = true;
   FontSpec font_;
-  int next_id_ = 1;
-  std::map<int, Listener> listeners_;
+  ListenerList<Control&, Change> listeners_;
 };
 
 class Label : public Control {
@@ -241,8 +241,8 @@ class Form {
   void Close();
   bool Closed() const { return closed_; }
 
-  int Subscribe(Listener listener);
-  void Unsubscribe(int id);
+  int Subscribe(Listener listener) { return listeners_.Subscribe(std::move(listener)); }
+  void Unsubscribe(int id) { listeners_.Unsubscribe(id); }
 
  protected:
   template <class T, class... Args>
@@ -255,7 +255,7 @@ class Form {
   }
 
  private:
-  void Notify(Change change);
+  void Notify(Change change) { listeners_.Notify(*this, change); }
 
   std::string name_;
   std::string caption_;
@@ -264,8 +264,7 @@ class Form {
   std::vector<std::unique_ptr<Control>> owned_;
   std::vector<Control*> order_;
   bool closed_ = false;
-  int next_id_ = 1;
-  std::map<int, Listener> listeners_;
+  ListenerList<Form&, Change> listeners_;
 };
 
 }  // namespace kestrune

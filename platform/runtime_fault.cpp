@@ -1,5 +1,6 @@
 #include "platform/runtime_fault.hpp"
 
+#include <cfloat>
 #include <cmath>
 
 namespace kestrune {
@@ -10,8 +11,8 @@ std::string FaultText(std::int16_t number) {
 }
 }  // namespace
 
-RuntimeFault::RuntimeFault(std::int16_t number, bool reported)
-    : std::runtime_error(FaultText(number)), number_(number), reported_(reported) {}
+RuntimeFault::RuntimeFault(std::int16_t number, const std::string& message)
+    : std::runtime_error(message.empty() ? FaultText(number) : message), number_(number) {}
 
 std::string RuntimeFault::Description(std::int16_t number) {
   switch (number) {
@@ -41,6 +42,11 @@ double Div(double numerator, double denominator) {
                                                                  : RuntimeFault::kDivisionByZero);
   }
   return Finite(numerator / denominator);
+}
+
+float ToFloat(double x) {
+  if (std::isfinite(x) && std::fabs(x) > FLT_MAX) throw RuntimeFault(RuntimeFault::kOverflow);
+  return static_cast<float>(x);
 }
 
 double Mul(double a, double b) {

@@ -16,20 +16,18 @@ class RuntimeFault : public std::runtime_error {
   static constexpr std::int16_t kSubscript = 9;        // subscript out of range
   static constexpr std::int16_t kDivisionByZero = 11;  // division by zero
 
-  // number: the run-time error number (5, 6, 9 or 11). reported: the user
-  // has already been told (the "ARCSINUS DATA ERROR" box), so the handler
-  // that catches it stops the calculation without a second box.
-  explicit RuntimeFault(std::int16_t number, bool reported = false);
+  // number: the run-time error number (5, 6, 9 or 11). message: the text
+  // the user is shown instead of the standard "Run-time error <n>: <text>"
+  // (a fault the computation names itself, such as "ARCSINUS DATA ERROR").
+  explicit RuntimeFault(std::int16_t number, const std::string& message = std::string());
 
   std::int16_t Number() const noexcept { return number_; }
-  bool Reported() const noexcept { return reported_; }
 
   // "Division by zero" and the like, without the number.
   static std::string Description(std::int16_t number);
 
  private:
   std::int16_t number_;
-  bool reported_;
 };
 
 // Checked arithmetic on 64-bit floats: each throws RuntimeFault instead of
@@ -42,6 +40,9 @@ double Add(double a, double b);
 double Sub(double a, double b);
 double Sqrt(double x);    // error 5 for a negative argument
 double Finite(double x);  // error 6 unless x is finite; returns x
+// A 64-bit value held in a 32-bit variable: beyond the float range that is an
+// overflow (6), as every narrowing assignment of the program.
+float ToFloat(double x);
 }  // namespace checked
 
 }  // namespace kestrune

@@ -389,12 +389,12 @@ TEST_F(SessionTest, UnwritableSetupFileKeepsTheWindowOpen) {
   Session s;
   Frm_PosTDCalc& w = Open(s, kExampleLops);
   EXPECT_EQ(Texts(), std::vector<std::string>{
-                         "Setup file Kestrune.ini cannot be read. The default setup is used."});
+                         "SetupState file Kestrune.ini cannot be read. The default setup is used."});
   Boxes().boxes.clear();
   Boxes().answers = {MsgResult::Yes};
   w.cmdExit.DoClick();
   EXPECT_EQ(Texts(), (std::vector<std::string>{"Save setup to file Kestrune.ini ?",
-                                               "Setup file Kestrune.ini could not be written."}));
+                                               "SetupState file Kestrune.ini could not be written."}));
   EXPECT_FALSE(s.EndRequested());
   EXPECT_EQ(s.CalcWindow(), &w);
 

@@ -209,7 +209,7 @@ TEST_F(SetupFileTest, DamagedFileIsReportedOnceAndTheDefaultsApply) {
     RunEventHandler([&form] { form.Form_Load(); });
     ASSERT_EQ(Texts().size(), 1u);
     EXPECT_EQ(Texts()[0],
-              "Setup file Kestrune.ini is damaged (" + c.problem + "). The default setup is used.");
+              "SetupState file Kestrune.ini is damaged (" + c.problem + "). The default setup is used.");
     EXPECT_EQ(form.cmbNoOfLops.ListIndex(), 1);
     for (int i = 1; i <= 7; ++i) {
       EXPECT_EQ(form.cmbMaster(i).ListIndex(), -1);
@@ -253,7 +253,7 @@ TEST_F(SetupFileTest, UnreadableFileIsReportedAndTheDefaultsApply) {
   std::filesystem::create_directory("Kestrune.ini");
   Load();
   ASSERT_EQ(Texts().size(), 1u);
-  EXPECT_EQ(Texts()[0], "Setup file Kestrune.ini cannot be read. The default setup is used.");
+  EXPECT_EQ(Texts()[0], "SetupState file Kestrune.ini cannot be read. The default setup is used.");
   ExpectDefaults();
 }
 
@@ -281,7 +281,7 @@ TEST_F(SetupFileTest, UnwritableFileIsReportedAndTheOldFileKept) {
   std::filesystem::create_directory("Kestrune.ini");
   EXPECT_FALSE(WriteSetupFile());
   ASSERT_EQ(Texts().size(), 1u);
-  EXPECT_EQ(Texts()[0], "Setup file Kestrune.ini could not be written.");
+  EXPECT_EQ(Texts()[0], "SetupState file Kestrune.ini could not be written.");
   EXPECT_TRUE(std::filesystem::is_directory("Kestrune.ini"));
   EXPECT_FALSE(std::filesystem::exists("Kestrune.ini.tmp"));
 
@@ -291,7 +291,7 @@ TEST_F(SetupFileTest, UnwritableFileIsReportedAndTheOldFileKept) {
   std::filesystem::create_directory("Kestrune.ini.tmp");
   Boxes().boxes.clear();
   EXPECT_FALSE(WriteSetupFile());
-  EXPECT_EQ(Texts(), std::vector<std::string>{"Setup file Kestrune.ini could not be written."});
+  EXPECT_EQ(Texts(), std::vector<std::string>{"SetupState file Kestrune.ini could not be written."});
   EXPECT_EQ(ReadFile("Kestrune.ini"), "old");
   EXPECT_TRUE(std::filesystem::is_directory("Kestrune.ini.tmp"));
 }

@@ -9,7 +9,7 @@
 //   m          negated multiplier, kept in the eliminated element
 //   n          internal failure number: 199 singular, 198 not square,
 //              197 second operand, 195 result, else a run-time error number
-#include "matrix/mathvexa_module.hpp"
+#include "matrix/matrix.hpp"
 
 #include <cmath>
 #include <new>
@@ -18,7 +18,7 @@
 #include "platform/runtime_fault.hpp"
 #include "util/constants.hpp"
 
-namespace kestrune::MathVexa_Module {
+namespace kestrune::matrix {
 
 namespace {
 
@@ -298,4 +298,4 @@ std::int16_t MatInvD(Matrix& A) {
   }));
 }
 
-}  // namespace kestrune::MathVexa_Module
+}  // namespace kestrune::matrix

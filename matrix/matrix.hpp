@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace kestrune::MathVexa_Module {
+namespace kestrune::matrix {
 
 // An index range lo..hi (16-bit bounds). Two ranges match only when both
 // bounds are equal; sizes alone are not compared.
@@ -92,4 +92,4 @@ std::int16_t MatDecompD(Matrix& A, EliminationState& state);
 // Returns 0 or a run-time number; never throws.
 std::int16_t MatBackSubD(const Matrix& A, Vector& b, Vector& x, const EliminationState& state);
 
-}  // namespace kestrune::MathVexa_Module
+}  // namespace kestrune::matrix
