@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/checked_array.hpp"
 #include "platform/controls.hpp"
-#include "platform/locale.hpp"
 #include "platform/message_box.hpp"
 #include "platform/runtime_fault.hpp"
 
@@ -45,6 +45,11 @@ TEST(CheckedArithmetic, FaultsInsteadOfInfOrNaN) {
     EXPECT_EQ(f.Number(), 6);
   }
   EXPECT_THROW(checked::Sqrt(-1.0), RuntimeFault);
+  EXPECT_THROW(checked::ToFloat(1e39), RuntimeFault);
+  EXPECT_EQ(checked::ToFloat(0.5), 0.5f);
+  CheckedArray<int, 8> lops;
+  EXPECT_THROW(lops(8), RuntimeFault);
+  EXPECT_THROW(lops(-1), RuntimeFault);
 }
 
 TEST(MessageBox, ScriptedServiceRecordsAndAnswers) {
@@ -71,9 +76,15 @@ TEST(EventHandler, FaultBecomesOneMessageAndHandlerStops) {
   b.DoClick();
   EXPECT_EQ(reached, 0);
   EXPECT_EQ(boxes->Texts(), std::vector<std::string>{"Run-time error 11: Division by zero"});
-  b.Click = [] { throw RuntimeFault(RuntimeFault::kInvalidCall, true); };
+  // A fault the computation names itself is shown with its own text, once.
+  b.Click = [] { throw RuntimeFault(RuntimeFault::kInvalidCall, "ARCSINUS DATA ERROR"); };
   b.DoClick();
-  EXPECT_EQ(boxes->boxes.size(), 1u);  // already reported: no second box
+  EXPECT_EQ(boxes->Texts().back(), "ARCSINUS DATA ERROR");
+  EXPECT_EQ(boxes->boxes.size(), 2u);
+  // A disabled button takes no click.
+  b.SetEnabled(false);
+  b.DoClick();
+  EXPECT_EQ(boxes->boxes.size(), 2u);
 }
 
 TEST(Controls, ChangesAreObservable) {
@@ -110,13 +121,6 @@ TEST(Controls, ArrayIndexOutsideRangeIsSubscriptError) {
   EXPECT_EQ(&arr(0), &l0);
   EXPECT_THROW(arr(1), RuntimeFault);   // missing member
   EXPECT_THROW(arr(15), RuntimeFault);  // outside 0 to 14
-}
-
-TEST(Locale, SeparatorIsSettable) {
-  char old = DecimalSeparator();
-  SetDecimalSeparator(',');
-  EXPECT_EQ(DecimalSeparator(), ',');
-  SetDecimalSeparator(old);
 }
 
 }  // namespace
