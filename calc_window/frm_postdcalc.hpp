@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <vector>
@@ -15,6 +16,7 @@
 #include "loran/fixes.hpp"
 #include "loran/prediction.hpp"
 #include "platform/controls.hpp"
+#include "platform/listeners.hpp"
 
 namespace kestrune {
 
@@ -25,6 +27,22 @@ struct TwoLopMean {
   double latSum = 0.0;  // radians
   double lonSum = 0.0;  // radians
   void Add(const loran::TwoLopFixResult& fix);
+};
+
+// What the last CALC Pos Solutions computed, as far as it got: a fault ends
+// it part way (complete stays false). Positions in radians.
+struct PositionSolution {
+  loran::GeoPoint estimate;      // the start of every fix
+  std::vector<loran::Lop> lops;  // LOPs 1 to NoOfLops, as the fixes took them
+  std::optional<loran::LeastSquaresFix> lsq;
+  struct Pair {
+    int first = 0;  // LOP numbers, 1-based
+    int second = 0;
+    loran::TwoLopFixResult fix;
+  };
+  std::vector<Pair> pairs;              // combinations in order; k = index + 1
+  std::optional<loran::GeoPoint> mean;  // of the converged pairs
+  bool complete = false;
 };
 
 class Frm_PosTDCalc : public Form {
@@ -114,6 +132,13 @@ class Frm_PosTDCalc : public Form {
   const std::vector<loran::StationPrediction>& Stations() const { return stations_; }
   // True once a TD prediction of the whole catalogue has been made.
   bool EstimateExists() const { return estimate_exists_; }
+  // The last position solution, empty before the first CALC Pos Solutions.
+  const std::optional<PositionSolution>& LastSolution() const { return solution_; }
+  // Heard after every calculation, whether it finished or a fault ended it.
+  int SubscribeCalculated(std::function<void()> listener) {
+    return calculated_.Subscribe(std::move(listener));
+  }
+  void UnsubscribeCalculated(int id) { calculated_.Unsubscribe(id); }
 
   // Result presentation, the writing steps LoranCalc runs: each step writes
   // a new caption into its labels. Positions in radians.
@@ -147,6 +172,8 @@ class Frm_PosTDCalc : public Form {
   const loran::Catalogue& catalogue_;
   std::vector<loran::StationPrediction> stations_;
   bool estimate_exists_ = false;
+  std::optional<PositionSolution> solution_;
+  ListenerList<> calculated_;
 };
 
 }  // namespace kestrune

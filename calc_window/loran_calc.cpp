@@ -66,6 +66,13 @@ std::vector<loran::Lop> Frm_PosTDCalc::Lops() const {
 }
 
 void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
+  // Whoever follows the window hears of every calculation, also of one a
+  // fault ended.
+  struct Announce {
+    const ListenerList<>& listeners;
+    ~Announce() { listeners.Notify(); }
+  } announce{calculated_};
+
   // 1. Estimated position: parser messages first, the corrected value is used.
   const text::ParsedCoordinate lat = text::ParseLatLon(txtEstLat.Text(), "LAT");
   Show(lat.messages);
@@ -104,7 +111,9 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
   // 6. Least-squares fix from the estimated position. Its messages come
   // before a fault that ended it.
   const std::vector<loran::Lop> lops = Lops();
+  solution_ = PositionSolution{at, lops, std::nullopt, {}, std::nullopt, false};
   const loran::LeastSquaresFix lsq = loran::LsqFix(catalogue_, lops, at);
+  solution_->lsq = lsq;
   Show(lsq.messages);
   if (lsq.fault) throw *lsq.fault;
   ShowLsqFix(lsq);
@@ -122,6 +131,7 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
       k = static_cast<std::int16_t>(k + 1);
       pairs(k) = loran::TwoLopFix(catalogue_, lops[static_cast<std::size_t>(i - 1)],
                                   lops[static_cast<std::size_t>(j - 1)], at);
+      solution_->pairs.push_back(PositionSolution::Pair{i, j, pairs(k)});
       Show(pairs(k).messages);
       if (k <= kComboRows) ShowCombination(k, i, j, pairs(k), lsq);
       mean.Add(pairs(k));
@@ -130,6 +140,10 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
 
   // 9. Mean of the converged two-LOP fixes.
   ShowMean(mean, lsq);
+  if (mean.converged > 0) {
+    solution_->mean = loran::GeoPoint{mean.latSum / mean.converged, mean.lonSum / mean.converged};
+  }
+  solution_->complete = true;
 }
 
 }  // namespace kestrune

@@ -140,7 +140,13 @@ TEST_F(SessionTest, WorkedExamplePositionSolutions) {
   Session s;
   Frm_PosTDCalc& w = Open(s, kExampleLops);
   Type(w, "63 30 0N", "3 0 0E", {TdText(64, 4, 0, 1), TdText(64, 4, 0, 2), TdText(64, 4, 0, 3)});
+  int heard = 0;
+  w.SubscribeCalculated([&heard] { ++heard; });
   w.cmdCalc.DoClick();
+  EXPECT_EQ(heard, 1);
+  ASSERT_TRUE(w.LastSolution() && w.LastSolution()->complete);
+  EXPECT_EQ(w.LastSolution()->pairs.size(), 3u);
+  EXPECT_EQ(w.LastSolution()->pairs[2].first, 2);
   EXPECT_EQ(w.lblLsqrLat.Caption(), "64°00'00.000\"N");
   EXPECT_EQ(w.lblLsqrIter.Caption(), "Iterations  5");
   EXPECT_EQ(w.lblResiduals(2).Caption(), " 2     0.000     0.0");
