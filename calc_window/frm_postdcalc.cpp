@@ -2,7 +2,9 @@
 // not calculate, and the focus handlers of the input fields.
 #include "calc_window/frm_postdcalc.hpp"
 
+#include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -298,6 +300,7 @@ void Frm_PosTDCalc::Form_Load() {
   using text::WithSignPlace;
 
   SetCaption(Caption() + std::string(40, ' ') + "Version : 2.0 Feb 2004");
+  LoadCalibration();
 
   for (int j = 0; j < catalogue_.Size(); ++j) {
     Label1(j).SetCaption(catalogue_.At(j).designator + "  " + catalogue_.At(j).name);
@@ -329,6 +332,30 @@ void Frm_PosTDCalc::Form_Load() {
     const float w = setup_.LopTable(i).Weight;
     txtWeight(i).SetText(Format(w, (w == 0.0f || w == 1.0f) ? "0" : "0.00"));
   }
+}
+
+void Frm_PosTDCalc::LoadCalibration() {
+  std::ifstream in(kCalibrationFileName, std::ios::binary);
+  if (!in) return;
+  std::ostringstream text;
+  text << in.rdbuf();
+  const loran::CalibrationRead read = loran::ReadCalibrationText(text.str(), catalogue_);
+  if (!read.error.empty()) {
+    MsgBox(std::string("Calibration file ") + kCalibrationFileName + " is damaged (" + read.error +
+           "). No offsets are used.");
+    return;
+  }
+  offsets_.assign(static_cast<std::size_t>(catalogue_.Size()), std::nullopt);
+  for (const loran::CalibrationOffset& o : read.offsets) {
+    offsets_[static_cast<std::size_t>(o.secondary)] = o;
+  }
+  SetCaption(Caption() + "   ASF offsets from " + kCalibrationFileName);
+}
+
+double Frm_PosTDCalc::OffsetOf(int secondary) const {
+  if (secondary < 0 || static_cast<std::size_t>(secondary) >= offsets_.size()) return 0.0;
+  const auto& o = offsets_[static_cast<std::size_t>(secondary)];
+  return o ? o->offset : 0.0;
 }
 
 void Frm_PosTDCalc::cmdCalcTD_Click() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "chain_setup/setup.hpp"
+#include "loran/calibration.hpp"
 #include "loran/catalogue.hpp"
 #include "loran/fixes.hpp"
 #include "loran/prediction.hpp"
@@ -29,11 +30,16 @@ struct TwoLopMean {
   void Add(const loran::TwoLopFixResult& fix);
 };
 
+// The file of ASF offsets beside the setup file: when it is there, every
+// prediction of a calibrated LOP carries its offset.
+inline constexpr const char* kCalibrationFileName = "Kestrune-calibration.csv";
+
 // What the last CALC Pos Solutions computed, as far as it got: a fault ends
 // it part way (complete stays false). Positions in radians.
 struct PositionSolution {
   loran::GeoPoint estimate;      // the start of every fix
   std::vector<loran::Lop> lops;  // LOPs 1 to NoOfLops, as the fixes took them
+  std::vector<double> offsets;   // us, by LOP, added to the predictions (0: none)
   std::optional<loran::LeastSquaresFix> lsq;
   struct Pair {
     int first = 0;  // LOP numbers, 1-based
@@ -134,6 +140,9 @@ class Frm_PosTDCalc : public Form {
   bool EstimateExists() const { return estimate_exists_; }
   // The last position solution, empty before the first CALC Pos Solutions.
   const std::optional<PositionSolution>& LastSolution() const { return solution_; }
+  // The ASF offsets in use (us) by station index of the secondary; empty
+  // without a calibration file.
+  const std::vector<std::optional<loran::CalibrationOffset>>& Offsets() const { return offsets_; }
   // Heard after every calculation, whether it finished or a fault ended it.
   int SubscribeCalculated(std::function<void()> listener) {
     return calculated_.Subscribe(std::move(listener));
@@ -165,14 +174,20 @@ class Frm_PosTDCalc : public Form {
                                         int left, int width, const char* placeholder);
   // The prediction of station `index`; run-time error 9 outside the catalogue.
   const loran::StationPrediction& StationAt(int index) const;
-  // The LOPs in use as the computation takes them.
+  // The LOPs in use as the computation takes them, each observed TD less its
+  // offset (which adds the offset to every prediction).
   std::vector<loran::Lop> Lops() const;
+  // Reads the calibration file, when there is one, at load.
+  void LoadCalibration();
+  // The offset (us) of the LOP of secondary station `secondary`; 0 for none.
+  double OffsetOf(int secondary) const;
 
   SetupState& setup_;
   const loran::Catalogue& catalogue_;
   std::vector<loran::StationPrediction> stations_;
   bool estimate_exists_ = false;
   std::optional<PositionSolution> solution_;
+  std::vector<std::optional<loran::CalibrationOffset>> offsets_;
   ListenerList<> calculated_;
 };
 

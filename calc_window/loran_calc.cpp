@@ -60,7 +60,9 @@ std::vector<loran::Lop> Frm_PosTDCalc::Lops() const {
   std::vector<loran::Lop> lops;
   for (int i = 1; i <= setup_.NoOfLops; ++i) {
     const LopRecord& r = setup_.LopTable(i);
-    lops.push_back(loran::Lop{r.MasterIndex, r.SecondaryIndex, r.ObservedTd, r.Weight});
+    loran::Lop lop{r.MasterIndex, r.SecondaryIndex, r.ObservedTd, r.Weight};
+    if (const double o = OffsetOf(r.SecondaryIndex); o != 0.0) lop.observedTd = lop.observedTd - o;
+    lops.push_back(lop);
   }
   return lops;
 }
@@ -95,8 +97,9 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
     for (std::int16_t s : chain.secondaries) {
       const loran::PairPrediction p = loran::PredictPair(catalogue_, at, chain.master, s);
       stations_[static_cast<std::size_t>(chain.master)].range = p.ranges.master;
+      const double o = OffsetOf(s);
       stations_[static_cast<std::size_t>(s)] =
-          loran::StationPrediction{p.ranges.secondary, p.td, p.direction};
+          loran::StationPrediction{p.ranges.secondary, o != 0.0 ? p.td + o : p.td, p.direction};
     }
   }
   estimate_exists_ = true;
@@ -111,7 +114,9 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
   // 6. Least-squares fix from the estimated position. Its messages come
   // before a fault that ended it.
   const std::vector<loran::Lop> lops = Lops();
-  solution_ = PositionSolution{at, lops, std::nullopt, {}, std::nullopt, false};
+  std::vector<double> offsets;
+  for (const loran::Lop& lop : lops) offsets.push_back(OffsetOf(lop.secondary));
+  solution_ = PositionSolution{at, lops, offsets, std::nullopt, {}, std::nullopt, false};
   const loran::LeastSquaresFix lsq = loran::LsqFix(catalogue_, lops, at);
   solution_->lsq = lsq;
   Show(lsq.messages);

@@ -347,6 +347,37 @@ TEST_F(SessionTest, FaultsStopTheCalculationOnly) {
   }
 }
 
+// With a calibration file beside the setup file every prediction of a
+// calibrated LOP carries its offset, and the title says so; a damaged file
+// is reported once and no offset is used.
+TEST_F(SessionTest, CalibrationFileOffsetsThePredictions) {
+  WriteFile(kCalibrationFileName, "# test\nlop,offset_us\n9007X,-0.8\n7499Y,5\n");
+  Session s;
+  Frm_PosTDCalc& w = Open(s, kExampleLops);
+  EXPECT_TRUE(
+      w.Caption().ends_with("Version : 2.0 Feb 2004   ASF offsets from "
+                            "Kestrune-calibration.csv"));
+  std::vector<std::string> tds = {TdText(64, 4, 0, 1), TdText(64, 4, 0, 2), TdText(64, 4, 0, 3)};
+  tds[1] = std::to_string(std::stod(tds[1]) - 0.8);  // read where an offset of -0.8 us holds
+  Type(w, "63 30 0N", "3 0 0E", tds);
+  w.cmdCalc.DoClick();
+  EXPECT_EQ(w.lblLsqrLat.Caption(), "64°00'00.000\"N");
+  EXPECT_EQ(w.lblLsqrLon.Caption(), "004°00'00.000\"E");
+  Type(w, "64 0 0N", "4 0 0E");
+  w.cmdCalcTD.DoClick();
+  EXPECT_EQ(w.Label4(2).Caption(), "28358.449");  // 28359.249 - 0.8
+  EXPECT_EQ(w.Label4(1).Caption(), "15373.705");
+  EXPECT_TRUE(Texts().empty());
+
+  WriteFile(kCalibrationFileName, "lop,offset_us\n9007V,0.1\n");
+  Session damaged;
+  Frm_PosTDCalc& d = Open(damaged, kExampleLops);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Calibration file Kestrune-calibration.csv is "
+                                              "damaged (line 2: no station 9007V). No offsets "
+                                              "are used."});
+  EXPECT_TRUE(d.Caption().ends_with("Feb 2004"));
+}
+
 TEST_F(SessionTest, CommaSeparatorSession) {
   SetDecimalSeparator(',');
   Session s;

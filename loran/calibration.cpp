@@ -1,0 +1,225 @@
+// Calibration of LOPs at known positions.
+//
+// Notation:
+//   o_i       offset of LOP i: mean over the points of (observed - predicted), us
+//   e         distance of a fix from its known position, metres
+// The percentiles are taken by the nearest-rank rule.
+#include "loran/calibration.hpp"
+
+#include <GeographicLib/Geodesic.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include "loran/fixes.hpp"
+#include "loran/prediction.hpp"
+#include "util/constants.hpp"
+
+namespace kestrune::loran {
+
+namespace {
+
+double Deg(double radians) {
+  return radians * 180.0 / constants::kPi;
+}
+
+double NearestRank(std::vector<double> sorted, double fraction) {
+  const auto rank =
+      static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
+  return sorted[std::max<std::size_t>(rank, 1) - 1];
+}
+
+ErrorSummary Summarise(std::vector<double> errors) {
+  ErrorSummary s;
+  s.fixes = static_cast<int>(errors.size());
+  if (errors.empty()) return s;
+  std::sort(errors.begin(), errors.end());
+  const std::size_t n = errors.size();
+  s.median = n % 2 == 1 ? errors[n / 2] : (errors[n / 2 - 1] + errors[n / 2]) / 2.0;
+  s.p95 = NearestRank(errors, 0.95);
+  return s;
+}
+
+// The fix of the LOPs a point read, started at the point; none when it fails.
+std::optional<GeoPoint> FixAt(const Catalogue& catalogue, const std::vector<Lop>& read,
+                              GeoPoint start) {
+  try {
+    if (read.size() == 2) {
+      const TwoLopFixResult r = TwoLopFix(catalogue, read[0], read[1], start);
+      if (r.converged) return r.fix;
+    } else if (read.size() > 2) {
+      const LeastSquaresFix r = LsqFix(catalogue, read, start);
+      if (r.converged) return r.fix;
+    }
+  } catch (const RuntimeFault&) {
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+double DistanceMetres(GeoPoint a, GeoPoint b) {
+  double s12 = 0.0;
+  GeographicLib::Geodesic::WGS84().Inverse(Deg(a.lat), Deg(a.lon), Deg(b.lat), Deg(b.lon), s12);
+  return s12;
+}
+
+std::vector<Lop> WithOffsets(std::span<const Lop> lops, std::span<const double> offsets) {
+  std::vector<Lop> out(lops.begin(), lops.end());
+  for (std::size_t i = 0; i < out.size() && i < offsets.size(); ++i) {
+    out[i].observedTd = out[i].observedTd - offsets[i];
+  }
+  return out;
+}
+
+CalibrationResult Calibrate(const Catalogue& catalogue, std::span<const Lop> lops,
+                            std::span<const KnownPoint> points) {
+  CalibrationResult result;
+  result.lops.resize(lops.size());
+  std::vector<std::vector<double>> differences(lops.size());
+  double latSum = 0.0, lonSum = 0.0;
+  for (const KnownPoint& p : points) {
+    latSum += p.position.lat;
+    lonSum += p.position.lon;
+    for (std::size_t i = 0; i < lops.size() && i < p.observed.size(); ++i) {
+      if (!p.observed[i]) continue;
+      const double predicted =
+          PredictPair(catalogue, p.position, lops[i].master, lops[i].secondary).td;
+      differences[i].push_back(*p.observed[i] - predicted);
+    }
+  }
+  std::vector<double> offsets(lops.size(), 0.0);
+  for (std::size_t i = 0; i < lops.size(); ++i) {
+    const std::vector<double>& d = differences[i];
+    LopCalibration& c = result.lops[i];
+    c.rows = static_cast<int>(d.size());
+    if (d.empty()) continue;
+    double sum = 0.0;
+    for (double x : d) sum += x;
+    c.offset = sum / static_cast<double>(d.size());
+    double squares = 0.0;
+    for (double x : d) squares += (x - c.offset) * (x - c.offset);
+    c.stddev = d.size() > 1 ? std::sqrt(squares / static_cast<double>(d.size() - 1)) : 0.0;
+    offsets[i] = c.offset;
+  }
+
+  std::vector<double> before, after;
+  for (const KnownPoint& p : points) {
+    std::vector<Lop> raw, corrected;
+    for (std::size_t i = 0; i < lops.size() && i < p.observed.size(); ++i) {
+      if (!p.observed[i]) continue;
+      Lop lop = lops[i];
+      lop.observedTd = *p.observed[i];
+      raw.push_back(lop);
+      lop.observedTd = lop.observedTd - offsets[i];
+      corrected.push_back(lop);
+    }
+    if (const auto fix = FixAt(catalogue, raw, p.position)) {
+      before.push_back(DistanceMetres(*fix, p.position));
+    }
+    if (const auto fix = FixAt(catalogue, corrected, p.position)) {
+      after.push_back(DistanceMetres(*fix, p.position));
+    }
+  }
+  result.before = Summarise(std::move(before));
+  result.after = Summarise(std::move(after));
+  if (!points.empty()) {
+    const double n = static_cast<double>(points.size());
+    result.centre = GeoPoint{latSum / n, lonSum / n};
+    for (const KnownPoint& p : points) {
+      result.radius = std::max(result.radius, DistanceMetres(result.centre, p.position));
+    }
+  }
+  return result;
+}
+
+std::optional<Lop> LopNamed(const Catalogue& catalogue, const std::string& name) {
+  std::string compact;
+  for (char c : name) {
+    if (c != ' ') compact += c;
+  }
+  if (compact.size() != 5) return std::nullopt;
+  int gri = 0;
+  const auto [ptr, ec] = std::from_chars(compact.data(), compact.data() + 4, gri);
+  if (ec != std::errc() || ptr != compact.data() + 4) return std::nullopt;
+  const int secondary = catalogue.Find(gri, compact.substr(4, 1));
+  if (secondary < 0 || catalogue.IsMaster(secondary)) return std::nullopt;
+  const Chain& chain = catalogue.Chains()[static_cast<std::size_t>(catalogue.ChainOf(secondary))];
+  return Lop{chain.master, static_cast<std::int16_t>(secondary), 0.0, 1.0};
+}
+
+std::string LopName(const Catalogue& catalogue, const Lop& lop) {
+  const Station& s = catalogue.At(lop.secondary);
+  return std::to_string(s.gri) + s.designator;
+}
+
+CalibrationRead ReadCalibrationText(const std::string& text, const Catalogue& catalogue) {
+  CalibrationRead out;
+  std::istringstream in(text);
+  int n = 0;
+  bool header = false;
+  auto fail = [&out](int line, const std::string& problem) {
+    out.offsets.clear();
+    out.error = "line " + std::to_string(line) + ": " + problem;
+    return out;
+  };
+  for (std::string raw; std::getline(in, raw);) {
+    ++n;
+    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    if (raw.empty() || raw[0] == '#') continue;
+    std::vector<std::string> f;
+    std::istringstream fields(raw);
+    for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
+    if (!header) {
+      if (f.size() < 2 || f[0] != "lop" || f[1] != "offset_us") {
+        return fail(n, "the first line is not the heading lop,offset_us,...");
+      }
+      header = true;
+      continue;
+    }
+    if (f.size() < 2) return fail(n, "a LOP and its offset expected");
+    const std::optional<Lop> lop = LopNamed(catalogue, f[0]);
+    if (!lop) return fail(n, "no station " + f[0]);
+    CalibrationOffset o{lop->master, lop->secondary, LopName(catalogue, *lop), 0.0, 0.0, 0};
+    for (const CalibrationOffset& other : out.offsets) {
+      if (other.secondary == o.secondary) return fail(n, o.name + " comes twice");
+    }
+    double* numbers[] = {&o.offset, &o.stddev};
+    for (std::size_t k = 1; k < f.size() && k <= 3; ++k) {
+      const std::string& t = f[k];
+      if (k == 3) {
+        const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), o.rows);
+        if (ec != std::errc() || ptr != t.data() + t.size())
+          return fail(n, "rows '" + t + "' is not a count");
+        continue;
+      }
+      const auto [ptr, ec] =
+          std::from_chars(t.data(), t.data() + t.size(), *numbers[k - 1], std::chars_format::fixed);
+      if (ec != std::errc() || ptr != t.data() + t.size() || !std::isfinite(*numbers[k - 1])) {
+        return fail(n, "'" + t + "' is not a number of microseconds");
+      }
+    }
+    out.offsets.push_back(o);
+  }
+  if (!header) return fail(n == 0 ? 1 : n, "no heading lop,offset_us,...");
+  return out;
+}
+
+std::string CalibrationText(const std::vector<CalibrationOffset>& offsets,
+                            const std::string& comment) {
+  std::string out;
+  std::istringstream lines(comment);
+  for (std::string line; std::getline(lines, line);) out += "# " + line + "\n";
+  out += "lop,offset_us,stddev_us,rows\n";
+  for (const CalibrationOffset& o : offsets) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%s,%.3f,%.3f,%d\n", o.name.c_str(), o.offset, o.stddev, o.rows);
+    out += buf;
+  }
+  return out;
+}
+
+}  // namespace kestrune::loran

@@ -1,0 +1,73 @@
+// Datum shifts.
+//
+// Notation:
+//   X, Y, Z      geocentric coordinates, metres
+//   T            translation (tx, ty, tz)
+//   R            rotation, small angles in radians (position-vector convention)
+//   s            scale change, ds x 1e-6
+// Angles cross the interface in the program's radians, which use its 12-digit
+// pi; GeographicLib takes degrees, converted here with the same pi so that a
+// position goes in and out unchanged.
+#include "loran/datum.hpp"
+
+#include <GeographicLib/Geocentric.hpp>
+
+#include "util/constants.hpp"
+
+namespace kestrune::loran {
+
+namespace {
+
+constexpr double kArcSecond = constants::kPi / (180.0 * 3600.0);  // radians
+
+double Deg(double radians) {
+  return radians * 180.0 / constants::kPi;
+}
+double Rad(double degrees) {
+  return degrees * constants::kPi / 180.0;
+}
+
+// X' = T + (1 + s) R X with the sign `sign` (+1 forward, -1 reverse) on
+// every parameter.
+void Shift(const Helmert& h, double sign, double& X, double& Y, double& Z) {
+  const double s = 1.0 + sign * h.ds * 1e-6;
+  const double rx = sign * h.rx * kArcSecond;
+  const double ry = sign * h.ry * kArcSecond;
+  const double rz = sign * h.rz * kArcSecond;
+  const double x = X, y = Y, z = Z;
+  X = sign * h.tx + s * (x - rz * y + ry * z);
+  Y = sign * h.ty + s * (rz * x + y - rx * z);
+  Z = sign * h.tz + s * (-ry * x + rx * y + z);
+}
+
+GeoPoint Transform(const GeographicLib::Geocentric& from, const GeographicLib::Geocentric& to,
+                   const Helmert& h, double sign, GeoPoint p) {
+  double X = 0.0, Y = 0.0, Z = 0.0;
+  from.Forward(Deg(p.lat), Deg(p.lon), 0.0, X, Y, Z);
+  Shift(h, sign, X, Y, Z);
+  double lat = 0.0, lon = 0.0, height = 0.0;
+  to.Reverse(X, Y, Z, lat, lon, height);
+  return GeoPoint{Rad(lat), Rad(lon)};
+}
+
+}  // namespace
+
+GeoPoint FromWgs84(const Datum& datum, GeoPoint wgs84) {
+  return Transform(GeographicLib::Geocentric::WGS84(), GeographicLib::Geocentric(datum.a, datum.f),
+                   datum.toWgs84, -1.0, wgs84);
+}
+
+GeoPoint ToWgs84(const Datum& datum, GeoPoint onDatum) {
+  return Transform(GeographicLib::Geocentric(datum.a, datum.f), GeographicLib::Geocentric::WGS84(),
+                   datum.toWgs84, 1.0, onDatum);
+}
+
+const Datum& Ed50() {
+  // Provisional: the parameters are those of the published transformation
+  // named in `source`.
+  static const Datum ed50{"ED50", "EPSG:1133 ED50 to WGS 84 (1)", 6378388.0, 1.0 / 297.0,
+                          Helmert{-87.0, -98.0, -121.0, 0.0, 0.0, 0.0, 0.0}};
+  return ed50;
+}
+
+}  // namespace kestrune::loran

@@ -1,0 +1,39 @@
+// Datum shifts: positions on WGS 84 written on an older datum such as the
+// European Datum 1950 (ED50), which old North Sea charts and logbooks use,
+// through geocentric coordinates and a seven-parameter similarity transform.
+#pragma once
+
+#include <string>
+
+#include "loran/types.hpp"
+
+namespace kestrune::loran {
+
+// The shift from a datum to WGS 84 in the position-vector convention:
+// X_wgs84 = T + (1 + ds) R X_datum, R the small rotation by (rx, ry, rz).
+struct Helmert {
+  double tx = 0.0, ty = 0.0, tz = 0.0;  // metres
+  double rx = 0.0, ry = 0.0, rz = 0.0;  // arc-seconds, position-vector sign
+  double ds = 0.0;                      // parts per million
+};
+
+struct Datum {
+  std::string name;    // "ED50"
+  std::string source;  // the published transformation: EPSG code and name
+  double a = 0.0;      // semi-major axis of the datum's ellipsoid, metres
+  double f = 0.0;      // its flattening
+  Helmert toWgs84;
+};
+
+// ED50 with the International 1924 ellipsoid and the transformation named in
+// its `source`.
+const Datum& Ed50();
+
+// A WGS 84 position (radians, on the ellipsoid) on `datum`; the height the
+// shift gives is dropped, as a chart position has none. The reverse shift
+// takes the parameters with their signs changed, as the transformation's
+// publishers do; the round trip is good to millimetres.
+GeoPoint FromWgs84(const Datum& datum, GeoPoint wgs84);
+GeoPoint ToWgs84(const Datum& datum, GeoPoint onDatum);
+
+}  // namespace kestrune::loran
