@@ -62,12 +62,30 @@ GeoPoint ToWgs84(const Datum& datum, GeoPoint onDatum) {
                    datum.toWgs84, 1.0, onDatum);
 }
 
-const Datum& Ed50() {
-  // Provisional: the parameters are those of the published transformation
-  // named in `source`.
-  static const Datum ed50{"ED50", "EPSG:1133 ED50 to WGS 84 (1)", 6378388.0, 1.0 / 297.0,
-                          Helmert{-87.0, -98.0, -121.0, 0.0, 0.0, 0.0, 0.0}};
-  return ed50;
+const Datum* Ed50(int epsg) {
+  // Parameters as the EPSG dataset publishes them (position vector,
+  // arc-seconds, ppm), ED50 to WGS 84.
+  static const Datum kShifts[] = {
+      {"ED50", "EPSG:1612 ED50 to WGS 84 (23)", constants::kInternational1924A,
+       constants::kInternational1924F,
+       Helmert{-116.641, -56.931, -110.559, 0.893, 0.921, -0.917, -3.52}},
+      {"ED50", "EPSG:1613 ED50 to WGS 84 (24)", constants::kInternational1924A,
+       constants::kInternational1924F,
+       Helmert{-90.365, -101.13, -123.384, 0.333, 0.077, 0.894, 1.994}},
+      {"ED50", "EPSG:1311 ED50 to WGS 84 (18)", constants::kInternational1924A,
+       constants::kInternational1924F, Helmert{-89.5, -93.8, -123.1, 0.0, 0.0, -0.156, 1.2}},
+      {"ED50", "EPSG:1133 ED50 to WGS 84 (1)", constants::kInternational1924A,
+       constants::kInternational1924F, Helmert{-87.0, -98.0, -121.0, 0.0, 0.0, 0.0, 0.0}},
+  };
+  const std::string code = "EPSG:" + std::to_string(epsg) + " ";
+  for (const Datum& d : kShifts) {
+    if (d.source.rfind(code, 0) == 0) return &d;
+  }
+  return nullptr;
+}
+
+const Datum& Ed50At(GeoPoint wgs84) {
+  return *Ed50(wgs84.lat >= 62.0 * constants::kPi / 180.0 ? 1612 : 1311);
 }
 
 }  // namespace kestrune::loran

@@ -25,9 +25,17 @@ struct Datum {
   Helmert toWgs84;
 };
 
-// ED50 with the International 1924 ellipsoid and the transformation named in
-// its `source`.
-const Datum& Ed50();
+// ED50 (International 1924 ellipsoid) with one of its published shifts to
+// WGS 84, by EPSG code:
+//   1612  ED50 to WGS 84 (23), Norway offshore north of 62N, 1 m
+//   1613  ED50 to WGS 84 (24), Norway offshore south of 62N, 1 m
+//   1311  ED50 to WGS 84 (18), "Common Offshore" (UK and Irish shelf), 1 m
+//   1133  ED50 to WGS 84 (1), mean for Europe, 10 m
+// Any other code gives none.
+const Datum* Ed50(int epsg);
+// The ED50 shift for a position (radians): 1612 north of 62N, else 1311, the
+// two that cover the chains' waters at sea.
+const Datum& Ed50At(GeoPoint wgs84);
 
 // A WGS 84 position (radians, on the ellipsoid) on `datum`; the height the
 // shift gives is dropped, as a chart position has none. The reverse shift

@@ -22,6 +22,10 @@ inline constexpr double kOneMinusF = 0.996647189296812;          // 1 - f, taken
 inline constexpr double kEccSq = 0.006694380066764699;           // e^2
 inline constexpr double kAOneMinusEccSq = 6335439.326804105;     // a (1 - e^2), metres
 
+// International 1924 ellipsoid, of the European Datum 1950 (ED50).
+inline constexpr double kInternational1924A = 6378388.0;    // semi-major axis, metres
+inline constexpr double kInternational1924F = 1.0 / 297.0;  // flattening
+
 // Loran-C propagation.
 inline constexpr double kSignalSpeed =
     299.6911624;  // metres per microsecond, speed of light in air
