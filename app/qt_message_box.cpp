@@ -6,6 +6,24 @@
 
 namespace kestrune::app {
 
+QString ShortenLongLines(const QString& text) {
+  // Only text the user typed or a file held makes a line this long, and the
+  // program's own words stand at its start or its end; the middle goes, so
+  // the box fits the screen and still says what is wrong.
+  constexpr int kLongest = 120;
+  constexpr int kHead = 50;
+  constexpr int kTail = 60;
+  QStringList lines = text.split('\n');
+  for (QString& line : lines) {
+    if (line.size() <= kLongest) continue;
+    // Cut between characters, not inside a surrogate pair.
+    const int head = line.at(kHead - 1).isHighSurrogate() ? kHead + 1 : kHead;
+    const int tail = line.at(line.size() - kTail).isLowSurrogate() ? kTail - 1 : kTail;
+    line = line.left(head) + QChar(0x2026) + line.right(tail);
+  }
+  return lines.join('\n');
+}
+
 MsgResult QtMessageBoxService::Show(const std::string& text, MsgButtons buttons,
                                     const std::string& title) {
   // The window that was active gets the activation back when the box closes,
@@ -16,7 +34,7 @@ MsgResult QtMessageBoxService::Show(const std::string& text, MsgButtons buttons,
   box.setIcon(QMessageBox::NoIcon);
   box.setWindowTitle(QString::fromStdString(title.empty() ? std::string(kAppTitle) : title));
   box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(text));
+  box.setText(ShortenLongLines(QString::fromStdString(text)));
   box.setWindowModality(Qt::ApplicationModal);
   if (buttons == MsgButtons::YesNoCancel) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);

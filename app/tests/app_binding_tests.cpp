@@ -100,28 +100,6 @@ class BindingTest : public QObject {
   }
   void cleanupTestCase() { kestrune::SetMessageBoxService(nullptr); }
 
-  void everyControlIsAWidgetNamedAfterItsModel() {
-    FakeForm form;
-    FormView view(form, {}, 96.0);
-    QCOMPARE(view.windowTitle(), QString("Fake window"));
-    auto* frame = Find<QGroupBox>(view, "frmBox");
-    QVERIFY(frame != nullptr);
-    QCOMPARE(frame->title(), QString("Box"));
-    auto* value = Find<QLabel>(view, "lblValue_1");
-    QVERIFY(value != nullptr);
-    QCOMPARE(value->parentWidget(), frame);
-    QCOMPARE(Find<QLabel>(view, "lblHeading")->text(), QString("Heading"));
-    QCOMPARE(Find<QLineEdit>(view, "txtField_1")->text(), QString("alpha"));
-    QCOMPARE(Find<QLineEdit>(view, "txtField_2")->text(), QString("beta"));
-    auto* combo = Find<QComboBox>(view, "cmbPick");
-    QVERIFY(combo != nullptr);
-    QVERIFY(!combo->isEditable());
-    QCOMPARE(combo->count(), 3);
-    QCOMPARE(combo->itemText(2), QString("three"));
-    QCOMPARE(combo->currentIndex(), -1);
-    QCOMPARE(Find<QPushButton>(view, "cmdGo")->text(), QString("GO"));
-  }
-
   void geometryFollowsTwips_data() {
     QTest::addColumn<double>("dpi");
     QTest::addColumn<QRect>("field");
@@ -154,13 +132,21 @@ class BindingTest : public QObject {
     QCOMPARE(view.size(), QSize(288, 161));
   }
 
-  void modelChangesReachTheWidgets() {
+  void everyControlIsAWidgetThatFollowsItsModel() {
     FakeForm form;
     FormView view(form, {}, 96.0);
     ShowActive(view);
+    QCOMPARE(view.windowTitle(), QString("Fake window"));
+    auto* frame = Find<QGroupBox>(view, "frmBox");
+    QCOMPARE(frame->title(), QString("Box"));
+    QCOMPARE(Find<QLabel>(view, "lblValue_1")->parentWidget(), frame);
+    QCOMPARE(Find<QLineEdit>(view, "txtField_2")->text(), QString("beta"));
+    QCOMPARE(Find<QPushButton>(view, "cmdGo")->text(), QString("GO"));
     auto* heading = Find<QLabel>(view, "lblHeading");
     auto* field = Find<QLineEdit>(view, "txtField_1");
     auto* combo = Find<QComboBox>(view, "cmbPick");
+    QVERIFY(!combo->isEditable());
+    QCOMPARE(combo->currentIndex(), -1);
 
     form.heading.SetCaption("New caption");
     QCOMPARE(heading->text(), QString("New caption"));
@@ -194,52 +180,23 @@ class BindingTest : public QObject {
     QVERIFY(!view.isVisible());
   }
 
-  void figuresInFramesLineUp() {
+  // Alignment and face come from the model; a caption never changes them.
+  void presentationComesFromTheModel() {
     FakeForm form;
+    form.value.SetPresentation(kestrune::TextAlign::Right);
+    form.heading.SetPresentation(kestrune::TextAlign::Left, true);
     FormView view(form, {}, 96.0);
     auto* value = Find<QLabel>(view, "lblValue_1");
-    QVERIFY(!QFontInfo(value->font()).fixedPitch());
-    QVERIFY(value->alignment() & Qt::AlignLeft);
-    form.value.SetCaption("1916656.4");
-    QVERIFY(value->alignment() & Qt::AlignRight);
-    // Columns made with blanks need blanks as wide as digits.
-    form.value.SetCaption(" 1     0.250    112.5");
-    QVERIFY(QFontInfo(value->font()).fixedPitch());
-    QVERIFY(value->alignment() & Qt::AlignLeft);
-    form.value.SetCaption("Lop   usec        m");
-    QVERIFY(QFontInfo(value->font()).fixedPitch());
-    form.value.SetCaption("Value");
-    QVERIFY(!QFontInfo(value->font()).fixedPitch());
-    // A figure too wide for its cell is drawn smaller rather than cut.
-    const double normal = value->font().pointSizeF();
-    form.value.SetCaption("-1234567890123456 m");
-    QVERIFY(value->font().pointSizeF() < normal);
-    QVERIFY(value->font().pointSizeF() >= 0.75 * normal);
-    QVERIFY(QFontMetrics(value->font()).horizontalAdvance(value->text()) <= value->width());
-    form.value.SetCaption("12 m");
-    QCOMPARE(value->font().pointSizeF(), normal);
-    // Outside a frame a label keeps the dialog font and alignment.
-    form.heading.SetCaption("123.4");
-    QVERIFY(Find<QLabel>(view, "lblHeading")->alignment() & Qt::AlignLeft);
-  }
-
-  void numericCaptions_data() {
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("numeric");
-    QTest::newRow("distance") << "831598.1" << true;
-    QTest::newRow("no leading zero") << ".500" << true;
-    QTest::newRow("padded azimuth") << "004" << true;
-    QTest::newRow("metres") << "-12 m" << true;
-    QTest::newRow("comma") << "12773,506" << true;
-    QTest::newRow("coordinate") << QString::fromUtf8("64°00'00.000\"N") << false;
-    QTest::newRow("residual row") << " 1     0.250    112.5" << false;
-    QTest::newRow("blank") << " " << false;
-    QTest::newRow("word") << "Label2" << false;
-  }
-  void numericCaptions() {
-    QFETCH(QString, caption);
-    QFETCH(bool, numeric);
-    QCOMPARE(kestrune::app::LooksNumeric(caption), numeric);
+    auto* heading = Find<QLabel>(view, "lblHeading");
+    for (const char* caption : {"1916656.4", " 1     0.250    112.5", "Value", "-12 m"}) {
+      form.value.SetCaption(caption);
+      form.heading.SetCaption(caption);
+      QVERIFY(value->alignment() & Qt::AlignRight);
+      QVERIFY(!QFontInfo(value->font()).fixedPitch());
+      QVERIFY(heading->alignment() & Qt::AlignLeft);
+      QVERIFY(QFontInfo(heading->font()).fixedPitch());
+      QCOMPARE(value->font().pointSizeF(), 8.25);
+    }
   }
 
   void typingPickingAndPressingReachTheModel() {

@@ -6,6 +6,7 @@
 // With KESTRUNE_SCREENSHOT_DIR set, the test `screenshots` also saves
 // setup-dialog.png and calc-window.png of a three-LOP position solution there.
 #include <QAbstractItemView>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -14,7 +15,11 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <clocale>
@@ -22,9 +27,11 @@
 #include <memory>
 
 #include "app/application.hpp"
+#include "app/help_window.hpp"
 #include "app/qt_message_box.hpp"
 #include "app/tests/gui_test_support.hpp"
 #include "calc_window/frm_postdcalc.hpp"
+#include "calc_window/results_text.hpp"
 #include "chain_setup/frm_loransetup.hpp"
 #include "platform/locale.hpp"
 
@@ -65,9 +72,11 @@ class SessionTest : public QObject {
     if (w == nullptr) qWarning() << "no widget" << name;
     return w;
   }
+  // The caption a label shows (a heading may show it broken at blanks).
   static QString LabelText(FormView* view, const QString& name) {
     QLabel* l = Widget<QLabel>(view, name);
-    return l != nullptr ? l->text() : QString("<missing %1>").arg(name);
+    return l != nullptr ? l->property("kestruneCaption").toString()
+                        : QString("<missing %1>").arg(name);
   }
 
   void StartProgram() {
@@ -186,6 +195,75 @@ class SessionTest : public QObject {
     Press("cmdCopyTD");
     Press("cmdCalc");
     QCOMPARE(answerer.Texts(), QStringList());
+  }
+
+  // The widest text each widget can get: the caption shown, or for a list
+  // every entry. Returns the problems found.
+  static QStringList TextProblems(QWidget* w) {
+    QStringList out;
+    const QFontMetrics fm(w->font());
+    auto tooWide = [&](const QString& text, int room) {
+      for (const QString& line : text.split('\n')) {
+        if (fm.horizontalAdvance(line) > room) {
+          out << QString("%1 cuts \"%2\" (%3 > %4)")
+                     .arg(w->objectName(), line)
+                     .arg(fm.horizontalAdvance(line))
+                     .arg(room);
+        }
+      }
+    };
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+      tooWide(l->text(), l->contentsRect().width());
+      const int lines = static_cast<int>(l->text().count('\n'));
+      if (fm.ascent() + lines * fm.lineSpacing() > l->height()) out << l->objectName() + " too low";
+    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+      tooWide(e->text(), e->width() - 8);
+    } else if (auto* b = qobject_cast<QPushButton*>(w)) {
+      tooWide(b->text(), b->width() - 8);
+    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+      QStyleOptionComboBox opt;
+      opt.initFrom(c);
+      const QRect field =
+          c->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, c);
+      for (int i = 0; i < c->count(); ++i) tooWide(c->itemText(i), field.width() - 4);
+    } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+      const QRect title = kestrune::app::FrameTitleRect(fm, g->title());
+      if (title.right() >= g->width()) out << g->objectName() + " cuts its title";
+      for (QWidget* child : g->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child->isVisibleTo(g) &&
+            (child->geometry().intersects(title) || child->y() <= kestrune::app::FrameLineY(fm))) {
+          out << child->objectName() + " on the line of " + g->objectName();
+        }
+      }
+    }
+    return out;
+  }
+
+  // No visible text wider than its widget, no two sibling widgets over each
+  // other, and the window within the screen with every control in reach.
+  void CheckLayout(FormView* view) {
+    const QSize screen = view->screen()->availableGeometry().size();
+    QVERIFY(view->frameGeometry().width() <= screen.width());
+    QVERIFY(view->frameGeometry().height() <= screen.height());
+    QStringList problems;
+    const QList<QWidget*> all = view->Client()->findChildren<QWidget*>();
+    for (QWidget* w : all) {
+      if (w->objectName().isEmpty() || !w->isVisibleTo(view)) continue;
+      problems << TextProblems(w);
+      for (QWidget* other : all) {
+        if (other != w && other->parentWidget() == w->parentWidget() && other->isVisibleTo(view) &&
+            !other->objectName().isEmpty() && w->objectName() < other->objectName() &&
+            w->geometry().intersects(other->geometry())) {
+          problems << w->objectName() + " overlaps " + other->objectName();
+        }
+      }
+      view->ScrollArea()->ensureWidgetVisible(w, 0, 0);
+      const QRect shown(w->mapTo(view->ScrollArea()->viewport(), QPoint(0, 0)), w->size());
+      if (!view->ScrollArea()->viewport()->rect().contains(shown.center())) {
+        problems << w->objectName() + " out of reach";
+      }
+    }
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
   }
 
  private slots:
@@ -504,6 +582,151 @@ class SessionTest : public QObject {
       QCOMPARE(shown, wanted);
     }
     CheckEveryLabelFollowsItsModel();
+  }
+
+  void everyTextFitsAndNothingOverlaps_data() {
+    QTest::addColumn<bool>("calc");
+    QTest::newRow("setup dialog") << false;
+    QTest::newRow("calculation window") << true;
+  }
+  void everyTextFitsAndNothingOverlaps() {
+    QFETCH(bool, calc);
+    StartProgram();
+    if (!calc) return CheckLayout(setup_);
+    PickRows({RowOf(0, 1), RowOf(5, 7), RowOf(8, 10), RowOf(11, 12), RowOf(11, 13), RowOf(11, 14)},
+             false);
+    Accept();
+    // The widest value each result can show, by column.
+    const QString s = QString::fromUtf8("90°00'00.000\"S"),
+                  w = QString::fromUtf8("180°00'00.000\"W");
+    const std::vector<std::pair<QString, QString>> widest = {
+        {"Label2", "20000000.0"},
+        {"Label3", "360.0"},
+        {"Label4", "99999.999"},
+        {"Label5", "360"},
+        {"lblGradient", "9999 m"},
+        {"lblLsqrLat", s},
+        {"lblLsqrLon", w},
+        {"lblLsqrIter", "Iterations  50"},
+        {"lblLsqrGDOP", "GDOP = 9999.9"},
+        {"lblResiduals", " 6     -99.999  -9999.9"},
+        {"lblLop", " 5- 6"},
+        {"lblLat", s},
+        {"lblLon", w},
+        {"lblDN", "-99999 m"},
+        {"lblDE", "-99999 m"},
+        {"lblIter", "20"},
+        {"lblGdop", "9999.9"},
+        {"lblCut", "180"},
+        {"lblMeanLat", s},
+        {"lblMeanLon", w},
+        {"lblMeanDN", "-99999 m"},
+        {"lblMeanDE", "-99999 m"},
+        {"txtEstLat", s},
+        {"txtEstLon", w},
+        {"txtTD", "99999.999"},
+        {"txtWeight", "0.50"}};
+    for (kestrune::Control* c : app_->GetSession().CalcWindow()->Controls()) {
+      for (const auto& [name, value] : widest) {
+        if (QString::fromStdString(c->Name()) != name || c->Index() == 0) continue;
+        if (auto* l = dynamic_cast<kestrune::Label*>(c)) l->SetCaption(value.toStdString());
+        if (auto* t = dynamic_cast<kestrune::TextBox*>(c)) t->SetText(value.toStdString());
+      }
+    }
+    CheckLayout(calc_);
+  }
+
+  void longPastedTextGivesABoxThatFitsTheScreen() {
+    StartProgram();
+    BoxAnswerer answerer;
+    PickRows({RowOf(0, 1), RowOf(0, 2)}, false);
+    Accept();
+    QSize box;
+    answerer.whileOpen = [&](QMessageBox& b) { box = b.frameGeometry().size(); };
+    answerer.Answer(QMessageBox::Ok);
+    auto* lat = Widget<QLineEdit>(calc_, "txtEstLat");
+    QApplication::clipboard()->setText(QString(10000, 'x'));
+    TypeInto(lat, "");
+    QTest::keyClick(lat, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(lat, Qt::Key_Tab);
+    QCOMPARE(answerer.seen.at(0).text, QString(50, 'x') + QChar(0x2026) + QString(7, 'x') +
+                                           "!   LATITUDE CHARACTER FORMAT ERROR. Default, N, used");
+    const QSize screen = calc_->screen()->availableGeometry().size();
+    QVERIFY2(box.width() <= screen.width() && box.height() <= screen.height(),
+             qPrintable(QString("%1x%2").arg(box.width()).arg(box.height())));
+  }
+
+  void resultsCopyHelpOpensAndCellsHaveNames() {
+    StartProgram();
+    QTest::keyClick(setup_, Qt::Key_F1);
+    QTRY_VERIFY(app_->Help() != nullptr && app_->Help()->isVisible());
+    app_->Help()->close();
+    BoxAnswerer answerer;
+    SolveAtEstimate(answerer);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    QTRY_VERIFY(app_->Help()->isVisible());
+    app_->Help()->close();
+    calc_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(calc_));
+    const QString all =
+        QString::fromStdString(kestrune::ResultsText(*app_->GetSession().CalcWindow()));
+    QVERIFY(all.endsWith(QString::fromUtf8("Mean\t63°59'59,997\"N\t004°00'00,001\"E\t0 m\t0 m\n")));
+    // The focused TD field has no selection after the press, so Ctrl+C
+    // copies every result; with a selection it copies the selection.
+    auto* td = Widget<QLineEdit>(calc_, "txtTD_1");
+    td->setFocus();
+    td->deselect();
+    QTest::keyClick(td, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), all);
+    td->selectAll();
+    QTest::keyClick(td, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), td->text());
+    const QList<QAction*> menu = calc_->Client()->actions();
+    QCOMPARE(calc_->Client()->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QCOMPARE(menu.at(0)->text(), QString("Copy results"));
+    QVERIFY(Widget<QLabel>(calc_, "lblLat_1")->textInteractionFlags() & Qt::TextSelectableByMouse);
+    QCOMPARE(Widget<QLabel>(calc_, "Label2_1")->accessibleName(),
+             QString("Distance, 9007 W Jan Mayen"));
+    QCOMPARE(Widget<QLabel>(calc_, "lblLat_1")->accessibleName(), QString("Latitude, pair 1-2"));
+    QCOMPARE(Widget<QLabel>(calc_, "lblResiduals_2")->accessibleName(), QString("Residual, LOP 2"));
+  }
+
+  void commandLineAndNoDisplay_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    const QString noWindow =
+        "kestrune: cannot open a window: no Qt platform plugin could be "
+        "started (is a display available?)\n";
+    QTest::newRow("--version") << QStringList{"--version"} << "" << 0 << "kestrune 2.0"
+                               << "";
+    QTest::newRow("--help") << QStringList{"--help"} << "" << 0
+                            << "Usage: kestrune [--help] [--version]"
+                            << "";
+    QTest::newRow("no display") << QStringList{} << "" << 1 << ""
+                                << "kestrune: no display to open the windows on (DISPLAY, "
+                                   "WAYLAND_DISPLAY and QT_QPA_PLATFORM are not set)\n";
+    QTest::newRow("plugin fails") << QStringList{} << "nosuchplatform" << 1 << "" << noWindow;
+  }
+  void commandLineAndNoDisplay() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, platform);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(v);
+    if (!platform.isEmpty()) env.insert("QT_QPA_PLATFORM", platform);
+    p.setProcessEnvironment(env);
+    p.start(KESTRUNE_PROGRAM, args);
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), code);
+    QCOMPARE(QString(p.readAllStandardOutput()).section('\n', 0, 0), out);
+    QCOMPARE(QString(p.readAllStandardError()), err);
   }
 
   void screenshots() {
