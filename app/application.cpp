@@ -161,8 +161,10 @@ void EndOfStart() {
 }  // namespace
 
 int Run(int argc, char** argv) {
+  bool platformNamed = false;  // Qt's own -platform option
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (arg == "-platform") platformNamed = true;
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -172,7 +174,7 @@ int Run(int argc, char** argv) {
       return 0;
     }
   }
-  if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
+  if (!platformNamed && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
     std::fputs(
         "kestrune: no display to open the windows on (DISPLAY, WAYLAND_DISPLAY and "
         "QT_QPA_PLATFORM are not set)\n",
