@@ -137,9 +137,9 @@ void HelpWindow::ShowAbout() {
                      QString("<h3>Kestrune %1</h3>"
                              "<p>Loran-C TD and position calculations.</p>"
                              "<p>Licensed under the MIT licence.</p>"
-                             "<p>Data shipped: the station positions and emission delays of the "
-                             "four NELS chains 9007, 7001, 7499 and 6731 (Northwest European "
-                             "Loran-C System), as published for those chains. The chart will "
+                             "<p>Data shipped: the positions and emission delays of the stations "
+                             "of the four NELS chains 9007, 7001, 7499 and 6731 (Northwest "
+                             "European Loran-C System), built into the program. The chart will "
                              "come with a coastline from Natural Earth (public domain).</p>")
                          .arg(ProgramVersion()));
 }
