@@ -7,8 +7,9 @@
 
 namespace kestrune::app {
 
-// `text` with every line longer than 120 characters cut to its first 50 and
-// last 60 characters around an ellipsis: the text a box shows.
+// `text` as a box shows it: a run of more than 40 characters without a blank
+// keeps its first and last 15, and then a line longer than 120 characters its
+// first 50 and last 60, around an ellipsis.
 QString ShortenLongLines(const QString& text);
 
 // Shows each box as a QMessageBox without an icon and waits until it is

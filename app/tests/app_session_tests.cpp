@@ -504,7 +504,7 @@ class SessionTest : public QObject {
     TypeInto(lat, "");
     QTest::keyClick(lat, Qt::Key_V, Qt::ControlModifier);
     QTest::keyClick(lat, Qt::Key_Tab);
-    QCOMPARE(answerer.seen.at(0).text, QString(50, 'x') + QChar(0x2026) + QString(7, 'x') +
+    QCOMPARE(answerer.seen.at(0).text, QString(15, 'x') + QChar(0x2026) + QString(14, 'x') +
                                            "!   LATITUDE CHARACTER FORMAT ERROR. Default, N, used");
     const QSize screen = calc_->screen()->availableGeometry().size();
     QCOMPARE(screen.expandedTo(box), screen);
