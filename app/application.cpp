@@ -1,10 +1,19 @@
 #include "app/application.hpp"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLocale>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 
+#include "app/help_window.hpp"
 #include "app/qt_message_box.hpp"
+#include "calc_window/frm_postdcalc.hpp"
+#include "calc_window/results_text.hpp"
 #include "platform/locale.hpp"
 
 namespace kestrune::app {
@@ -25,8 +34,17 @@ Application::Application() = default;
 
 Application::~Application() {
   // The windows unsubscribe from the models, so they go first.
+  help_.reset();
   views_.clear();
+  actions_.clear();
   session_.reset();
+}
+
+void Application::ShowHelp() {
+  if (help_ == nullptr) help_ = std::make_unique<HelpWindow>();
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
 }
 
 void Application::Start() {
@@ -50,10 +68,30 @@ void Application::Open(Form& form) {
     views_.push_back(
         std::make_unique<FormView>(form, [this](Form& closed) { FrameClosed(closed); }));
     view = views_.back().get();
+    AddActions(*view);
   }
   view->show();
   view->raise();
   view->activateWindow();
+}
+
+void Application::AddActions(FormView& view) {
+  if (auto* calc = dynamic_cast<Frm_PosTDCalc*>(&view.Model())) {
+    for (const auto& [label, name] : ResultNames(*calc)) {
+      if (QWidget* w = view.WidgetOf(*label)) w->setAccessibleName(QString::fromStdString(name));
+    }
+    auto& copy = actions_.emplace_back(std::make_unique<QAction>("Copy results"));
+    copy->setObjectName("kestruneCopyResults");
+    QObject::connect(copy.get(), &QAction::triggered, [calc] {
+      QGuiApplication::clipboard()->setText(QString::fromStdString(ResultsText(*calc)));
+    });
+    view.SetCopyAllAction(copy.get());
+  }
+  auto& help = actions_.emplace_back(std::make_unique<QAction>("Help"));
+  help->setObjectName("kestruneHelpAction");
+  help->setShortcut(QKeySequence::HelpContents);
+  QObject::connect(help.get(), &QAction::triggered, [this] { ShowHelp(); });
+  view.AddWindowAction(help.get());
 }
 
 void Application::Hide(Form& form) {
@@ -79,9 +117,75 @@ void Application::End() {
   QCoreApplication::quit();
 }
 
+namespace {
+
+const char kUsage[] =
+    "Usage: kestrune [--help] [--version]\n"
+    "Loran-C TD and position calculator. Opens the chain setup dialog; the setup\n"
+    "is kept in Kestrune.ini in the working directory. F1 in a window shows help.\n"
+    "\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// Qt's messages while the application starts: a platform plugin that cannot
+// start is a fatal message after which Qt aborts, so the program answers it
+// with one line of its own and an ordinary failure code. Other messages wait
+// and go to Qt's usual output once the start has succeeded.
+QtMessageHandler g_previous_handler = nullptr;
+std::vector<std::pair<QtMsgType, QString>> g_held;
+
+void StartMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtFatalMsg) {
+    std::fputs(
+        "kestrune: cannot open a window: no Qt platform plugin could be started "
+        "(is a display available?)\n",
+        stderr);
+    std::_Exit(1);
+  }
+  g_held.emplace_back(type, message);
+}
+
+void EndOfStart() {
+  qInstallMessageHandler(g_previous_handler);
+  for (const auto& [type, message] : g_held) {
+    qt_message_output(type, QMessageLogContext(), message);
+  }
+  g_held.clear();
+}
+
+}  // namespace
+
 int Run(int argc, char** argv) {
+  bool platformNamed = false;  // Qt's own -platform option
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "-platform") platformNamed = true;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("kestrune %s\n", ProgramVersion());
+      return 0;
+    }
+  }
+  if (!platformNamed && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
+    std::fputs(
+        "kestrune: no display to open the windows on (DISPLAY, WAYLAND_DISPLAY and "
+        "QT_QPA_PLATFORM are not set)\n",
+        stderr);
+    return 1;
+  }
+  g_previous_handler = qInstallMessageHandler(StartMessages);
   QApplication qapp(argc, argv);
+  EndOfStart();
   QApplication::setApplicationName(kAppTitle);
+  QApplication::setApplicationVersion(ProgramVersion());
   QApplication::setQuitOnLastWindowClosed(false);
   AdoptSystemLocale();
   QtMessageBoxService boxes;

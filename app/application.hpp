@@ -7,12 +7,17 @@
 #include "app/form_view.hpp"
 #include "calc_window/session.hpp"
 
+class QAction;
 class QLocale;
 
 namespace kestrune::app {
 
-// Runs the program: creates the QApplication, opens the setup dialog and
-// runs the event loop. Returns the process exit code.
+class HelpWindow;
+
+// Runs the program: answers --help and --version without a window, or
+// creates the QApplication, opens the setup dialog and runs the event loop.
+// Without a display it says so in one line and returns 1. Returns the
+// process exit code.
 int Run(int argc, char** argv);
 
 // The decimal separator that number patterns write for `locale`: ',' when the
@@ -42,15 +47,23 @@ class Application {
   FormView* View(const Form& form) const;
   // The program has been told to end; every window is hidden.
   bool Ended() const { return ended_; }
+  // The help window, once F1 has opened it (nullptr before).
+  HelpWindow* Help() const { return help_.get(); }
+  void ShowHelp();
 
  private:
   void Open(Form& form);
+  // The window's commands: F1 for help in every window, and in the
+  // calculation window the copy of the results and the names of its cells.
+  void AddActions(FormView& view);
   void Hide(Form& form);
   void FrameClosed(Form& form);
   void End();
 
   std::unique_ptr<Session> session_;
   std::vector<std::unique_ptr<FormView>> views_;  // destroyed before the session
+  std::vector<std::unique_ptr<QAction>> actions_;
+  std::unique_ptr<HelpWindow> help_;
   bool ended_ = false;
 };
 

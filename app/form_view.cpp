@@ -1,17 +1,22 @@
 #include "app/form_view.hpp"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -21,6 +26,12 @@ namespace {
 
 // Twips beyond the last control when a form gives no client size.
 constexpr int kFitMarginTwips = 120;
+// Room kept free around a window for its frame and title bar.
+constexpr int kWindowFrameWidth = 8;
+constexpr int kWindowFrameHeight = 32;
+// A frame's title starts this far in and keeps this gap in its line.
+constexpr int kFrameTitleLeft = 6;
+constexpr int kFrameTitleGap = 2;
 
 QString Q(const std::string& s) {
   return QString::fromStdString(s);
@@ -37,10 +48,11 @@ int Utf16Index(const QString& text, int codePoints) {
 
 QFont ProportionalFont() {
   QFont f;
-  // The layout was drawn for a narrow 8 pt dialog font; the first of these
-  // that the system has is used.
-  f.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans",
-                 "DejaVu Sans Condensed", "DejaVu Sans"});
+  // The layout was drawn for a narrow 8 pt dialog font: a narrow face keeps
+  // the widest figures inside their columns, and the plain faces serve when
+  // the system has none.
+  f.setFamilies({"Liberation Sans Narrow", "Arial Narrow", "Nimbus Sans Narrow",
+                 "DejaVu Sans Condensed", "Liberation Sans", "Arial", "DejaVu Sans"});
   f.setStyleHint(QFont::SansSerif);
   return f;
 }
@@ -53,61 +65,94 @@ QFont MonospaceFont() {
   return f;
 }
 
-// A one-line label in a frame whose columns are made with runs of blanks
-// (the residual rows and their heading): a monospace face makes blanks and
-// digits equally wide, so the columns line up from row to row.
-bool IsBlankColumnLabel(const Label& label, int heightPx, const QFontMetrics& fm) {
-  if (label.Container() == nullptr || heightPx >= 2 * fm.lineSpacing()) return false;
-  static const QRegularExpression kColumns(QStringLiteral("\\S {3,}\\S"));
-  return kColumns.match(Q(label.Caption())).hasMatch();
-}
-
 // Room for a second line, even if its descenders are cut.
 bool HasRoomForTwoLines(int heightPx, const QFontMetrics& fm) {
   return heightPx >= fm.lineSpacing() + fm.ascent();
 }
 
-// Shrinks the font of a label whose caption does not fit its width (each word
-// of a wrapping label), down to three quarters of the size: the layout was
-// drawn for a narrower face, and a figure cut at its edge would mislead.
-void ShrinkToFit(QLabel* label, const QString& caption, bool wrap) {
-  QFont f = label->font();
-  const double smallest = f.pointSizeF() * 0.75;
-  const QStringList pieces = wrap ? caption.split(' ', Qt::SkipEmptyParts) : QStringList{caption};
-  auto fits = [&](const QFont& font) {
-    const QFontMetrics fm(font);
-    for (const QString& p : pieces) {
-      if (fm.horizontalAdvance(p) > label->width()) return false;
-    }
-    return true;
-  };
-  bool changed = false;
-  while (!fits(f) && f.pointSizeF() - 0.25 >= smallest) {
-    f.setPointSizeF(f.pointSizeF() - 0.25);
-    changed = true;
-  }
-  if (changed) label->setFont(f);
-}
-
-// Greedy word wrap of `text` into lines no wider than `width` pixels.
+// Greedy word wrap of `text` into lines no wider than `width` pixels. Lines
+// break only at blanks (a run of blanks becomes one line break), never inside
+// a unit such as "(m/usec)".
 QString WrapWords(const QString& text, const QFontMetrics& fm, int width) {
-  const QStringList words = text.split(' ', Qt::SkipEmptyParts);
+  static const QRegularExpression kBlanks(QStringLiteral(" +"));
   QStringList lines;
   QString line;
-  for (const QString& w : words) {
-    QString candidate = line.isEmpty() ? w : line + ' ' + w;
+  int from = 0;
+  auto add = [&](const QString& word, const QString& gap) {
+    if (word.isEmpty()) return;
+    const QString candidate = line.isEmpty() ? word : line + gap + word;
     if (!line.isEmpty() && fm.horizontalAdvance(candidate) > width) {
       lines << line;
-      line = w;
+      line = word;
     } else {
       line = candidate;
     }
+  };
+  QString gap;
+  for (auto it = kBlanks.globalMatch(text); it.hasNext();) {
+    const auto m = it.next();
+    add(text.mid(from, m.capturedStart() - from), gap);
+    gap = m.captured();
+    from = m.capturedEnd();
   }
+  add(text.mid(from), gap);
   if (!line.isEmpty()) lines << line;
   return lines.join('\n');
 }
 
+// True when `widget` has selected text of its own that Ctrl+C should copy.
+bool HasSelectedText(QObject* widget) {
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->hasSelectedText();
+  if (auto* label = qobject_cast<QLabel*>(widget)) return label->hasSelectedText();
+  return false;
+}
+
+// The overlap of two rectangles along each axis, in pixels (0 or less: none).
+int OverlapX(const QRect& a, const QRect& b) {
+  return std::min(a.right(), b.right()) - std::max(a.left(), b.left()) + 1;
+}
+int OverlapY(const QRect& a, const QRect& b) {
+  return std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top()) + 1;
+}
+
+// A frame drawn the way the layout expects: its line runs through the middle
+// of the title, so controls placed just below the title stand clear of it.
+class FrameBox : public QGroupBox {
+ public:
+  explicit FrameBox(QWidget* parent) : QGroupBox(parent) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QFontMetrics fm(font());
+    const int lineY = FrameLineY(fm);
+    const QRect titleRect = FrameTitleRect(fm, title());
+    p.setPen(palette().color(QPalette::Mid));
+    const QRect box = rect().adjusted(0, lineY, -1, -1);
+    if (titleRect.isEmpty()) {
+      p.drawLine(box.topLeft(), box.topRight());
+    } else {
+      p.drawLine(box.left(), lineY, titleRect.left() - 1, lineY);
+      p.drawLine(titleRect.right() + 1, lineY, box.right(), lineY);
+    }
+    p.drawLine(box.topLeft(), box.bottomLeft());
+    p.drawLine(box.bottomLeft(), box.bottomRight());
+    p.drawLine(box.topRight(), box.bottomRight());
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(titleRect, Qt::AlignCenter, title());
+  }
+};
+
 }  // namespace
+
+int FrameLineY(const QFontMetrics& fm) {
+  return fm.height() / 2;
+}
+
+QRect FrameTitleRect(const QFontMetrics& fm, const QString& title) {
+  if (title.isEmpty()) return {};
+  return QRect(kFrameTitleLeft, 0, fm.horizontalAdvance(title) + 2 * kFrameTitleGap, fm.height());
+}
 
 int TwipsToPixels(int twips, double dpi) {
   return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
@@ -118,9 +163,10 @@ double ScreenDpi() {
   return screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
 }
 
-bool LooksNumeric(const QString& caption) {
-  static const QRegularExpression kNumber(QStringLiteral("^ *-?[0-9]*[.,]?[0-9]+( m)?$"));
-  return kNumber.match(caption).hasMatch();
+QSize LargestWindowSize(const QScreen* screen) {
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+  return screen->availableGeometry().size() - QSize(kWindowFrameWidth, kWindowFrameHeight);
 }
 
 struct FormView::Binding {
@@ -136,7 +182,20 @@ FormView::FormView(Form& form, FrameCloseHandler onFrameClose, double dpi)
   setObjectName(Q(form.Name()));
   setWindowTitle(Q(form.Caption()));
   setFont(ProportionalFont());
+  // The controls stand on a client of the form's size; when the screen is
+  // smaller than the form, the client scrolls inside the window.
+  scroll_ = new QScrollArea(this);
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidgetResizable(false);
+  client_ = new QWidget;
+  client_->setObjectName("kestruneClient");
+  scroll_->setWidget(client_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(scroll_);
   CreateWidgets();
+  ResolveOverlaps();
+  for (auto& b : bindings_) ApplyCaption(*b);  // wrapping follows the final heights
   FitClientArea();
   ApplyTabOrder();
   form_subscription_ = form_.Subscribe([this](Form& f, Change change) {
@@ -166,6 +225,19 @@ FormView::Binding* FormView::BindingOf(QObject* widget) {
   return it == by_widget_.end() ? nullptr : it->second;
 }
 
+void FormView::SetCopyAllAction(QAction* action) {
+  copy_all_ = action;
+  action->setShortcut(QKeySequence::Copy);
+  AddWindowAction(action);
+}
+
+void FormView::AddWindowAction(QAction* action) {
+  action->setShortcutContext(Qt::WindowShortcut);
+  addAction(action);
+  client_->addAction(action);
+  client_->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
 void FormView::CreateWidgets() {
   std::map<const Control*, QWidget*> made;
   for (Control* c : form_.Controls()) {
@@ -174,16 +246,20 @@ void FormView::CreateWidgets() {
     Binding* raw = b.get();
     switch (c->Kind()) {
       case ControlKind::Label: {
-        auto* w = new QLabel(this);
+        auto* w = new QLabel(client_);
         w->setTextFormat(Qt::PlainText);
+        // Every figure can be selected and copied; a right click opens the
+        // window's menu rather than the label's own.
+        w->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        w->setContextMenuPolicy(Qt::NoContextMenu);
         b->widget = w;
         break;
       }
       case ControlKind::Frame:
-        b->widget = new QGroupBox(this);
+        b->widget = new FrameBox(client_);
         break;
       case ControlKind::TextBox: {
-        auto* w = new QLineEdit(this);
+        auto* w = new QLineEdit(client_);
         auto* box = static_cast<TextBox*>(c);
         connect(w, &QLineEdit::textEdited, this, [raw, box](const QString& text) {
           raw->from_widget = true;
@@ -194,7 +270,7 @@ void FormView::CreateWidgets() {
         break;
       }
       case ControlKind::ComboBox: {
-        auto* w = new QComboBox(this);
+        auto* w = new QComboBox(client_);
         w->setEditable(false);
         auto* combo = static_cast<ComboBox*>(c);
         // activated comes from the user only (mouse, arrow keys, typing,
@@ -208,7 +284,7 @@ void FormView::CreateWidgets() {
         break;
       }
       case ControlKind::CommandButton: {
-        auto* w = new QPushButton(this);
+        auto* w = new QPushButton(client_);
         w->setAutoDefault(false);
         auto* button = static_cast<CommandButton*>(c);
         connect(w, &QPushButton::clicked, this, [button] { button->DoClick(); });
@@ -245,6 +321,47 @@ void FormView::Place(Binding& b) {
   const int right = TwipsToPixels(r.left + r.width, dpi_);
   const int bottom = TwipsToPixels(r.top + r.height, dpi_);
   b.widget->setGeometry(left, top, right - left, bottom - top);
+}
+
+// Rectangles drawn for a narrower face overlap here and there by a few
+// pixels, and a list or a field is taller than the pitch of its rows, so one
+// control would hide the edge of the next and take its clicks. Two controls
+// of one container that overlap are parted along the axis of the smaller
+// overlap: the upper one then ends where the lower one begins, or two side
+// by side share the overlap. Only the rectangles decide, never the
+// captions, so the layout is the same whatever the controls show.
+void FormView::ResolveOverlaps() {
+  for (std::size_t i = 0; i < bindings_.size(); ++i) {
+    for (std::size_t j = i + 1; j < bindings_.size(); ++j) {
+      QWidget* a = bindings_[i]->widget;
+      QWidget* b = bindings_[j]->widget;
+      if (a->parentWidget() != b->parentWidget()) continue;
+      const QRect ra = a->geometry();
+      const QRect rb = b->geometry();
+      const int ox = OverlapX(ra, rb);
+      const int oy = OverlapY(ra, rb);
+      if (ox <= 0 || oy <= 0) continue;
+      if (oy <= ox) {
+        QWidget* upper = ra.top() <= rb.top() ? a : b;
+        QWidget* lower = upper == a ? b : a;
+        QRect r = upper->geometry();
+        r.setBottom(lower->geometry().top() - 1);
+        upper->setGeometry(r);
+      } else {
+        QWidget* left = ra.left() <= rb.left() ? a : b;
+        QWidget* right = left == a ? b : a;
+        // Side by side, each gives up half of the overlap, and the pixel in
+        // the middle stays free.
+        const int middle = (right->geometry().left() + left->geometry().right()) / 2;
+        QRect l = left->geometry();
+        l.setRight(middle - 1);
+        left->setGeometry(l);
+        QRect r = right->geometry();
+        r.setLeft(middle + 1);
+        right->setGeometry(r);
+      }
+    }
+  }
 }
 
 void FormView::ApplyAll(Binding& b) {
@@ -287,29 +404,48 @@ void FormView::OnControlChange(Binding& b, Change change) {
   }
 }
 
+// Monospace labels of one container whose rectangles share columns (a
+// heading and the rows under it) set their text on one character grid that
+// starts at the rightmost of their left edges, so each figure stands under
+// its heading. A row too long for the grid starts further left rather than
+// being cut.
+void FormView::ApplyGridIndent(Binding& b) {
+  auto* label = static_cast<Label*>(b.control);
+  auto* w = static_cast<QLabel*>(b.widget);
+  if (!label->Monospace()) return;
+  int origin = w->x();
+  for (const auto& other : bindings_) {
+    if (other->control->Kind() != ControlKind::Label ||
+        !static_cast<Label*>(other->control)->Monospace() ||
+        other->widget->parentWidget() != w->parentWidget()) {
+      continue;
+    }
+    if (OverlapX(other->widget->geometry(), w->geometry()) > 0) {
+      origin = std::max(origin, other->widget->x());
+    }
+  }
+  const int room = w->width() - QFontMetrics(w->font()).horizontalAdvance(w->text());
+  // Contents margins rather than QLabel's indent, which a top alignment
+  // would also apply to the top edge.
+  w->setContentsMargins(std::clamp(origin - w->x(), 0, std::max(room, 0)), 0, 0, 0);
+}
+
 void FormView::ApplyCaption(Binding& b) {
   switch (b.control->Kind()) {
     case ControlKind::Label: {
       auto* label = static_cast<Label*>(b.control);
       auto* w = static_cast<QLabel*>(b.widget);
       const QString caption = Q(label->Caption());
-      w->setProperty("kestruneMono", false);
-      ApplyFont(b);
-      const bool mono = IsBlankColumnLabel(*label, w->height(), QFontMetrics(w->font()));
-      if (mono) {
-        w->setProperty("kestruneMono", true);
-        ApplyFont(b);
-      }
-      // Figures in the result tables are right-aligned so that their digits
-      // line up in each column.
-      const bool figure = label->Container() != nullptr && LooksNumeric(caption);
-      w->setAlignment((figure ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
-      // A label with room for two lines wraps its words, as the captions of
-      // the narrow column headings need.
-      const bool wrap = HasRoomForTwoLines(w->height(), QFontMetrics(w->font()));
-      w->setWordWrap(wrap);
-      ShrinkToFit(w, caption, wrap);
-      w->setText(caption);
+      w->setProperty("kestruneCaption", caption);
+      const Qt::Alignment horizontal =
+          label->Align() == TextAlign::Right ? Qt::AlignRight : Qt::AlignLeft;
+      w->setAlignment(horizontal | Qt::AlignTop);
+      // A label with room for two lines breaks its caption at blanks, as the
+      // narrow column headings need.
+      const QFontMetrics fm(w->font());
+      const bool wrap = HasRoomForTwoLines(w->height(), fm);
+      w->setText(wrap ? WrapWords(caption, fm, w->width()) : caption);
+      ApplyGridIndent(b);
       break;
     }
     case ControlKind::Frame:
@@ -345,7 +481,8 @@ void FormView::ApplyCaption(Binding& b) {
 
 void FormView::ApplyFont(Binding& b) {
   const FontSpec& wanted = b.control->Font();
-  const bool mono = b.widget->property("kestruneMono").toBool();
+  const bool mono =
+      b.control->Kind() == ControlKind::Label && static_cast<const Label*>(b.control)->Monospace();
   QFont f = mono ? MonospaceFont() : ProportionalFont();
   f.setPointSizeF(wanted.points);
   f.setBold(wanted.bold);
@@ -420,7 +557,18 @@ void FormView::FitClientArea() {
     if (width <= 0) width = right + margin;
     if (height <= 0) height = bottom + margin;
   }
-  setFixedSize(width, height);
+  const QSize form(width, height);
+  client_->setFixedSize(form);
+  // The window is the form's size when the screen has room for it, and
+  // otherwise as large as the screen allows, with scroll bars.
+  setMaximumSize(form);
+  const QSize largest = LargestWindowSize(screen());
+  resize(form.boundedTo(largest));
+  if (form.width() > largest.width() || form.height() > largest.height()) {
+    setMinimumSize(QSize(100, 100).boundedTo(form));
+  } else {
+    setMinimumSize(form);
+  }
 }
 
 void FormView::showEvent(QShowEvent* event) {
@@ -472,6 +620,13 @@ void FormView::FocusOut(Binding& b, Qt::FocusReason reason) {
 bool FormView::eventFilter(QObject* watched, QEvent* event) {
   Binding* b = BindingOf(watched);
   if (b == nullptr) return QWidget::eventFilter(watched, event);
+  // Ctrl+C copies the selection of the focused control when it has one, and
+  // everything the window shows otherwise.
+  if (event->type() == QEvent::ShortcutOverride && copy_all_ != nullptr &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy) && !HasSelectedText(watched)) {
+    event->ignore();
+    return true;
+  }
   const ControlKind kind = b->control->Kind();
   if (kind != ControlKind::TextBox && kind != ControlKind::ComboBox) {
     return QWidget::eventFilter(watched, event);

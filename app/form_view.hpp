@@ -13,6 +13,11 @@
 
 #include "platform/controls.hpp"
 
+class QAction;
+class QFontMetrics;
+class QScreen;
+class QScrollArea;
+
 namespace kestrune::app {
 
 // twips: a length in twips (1440 to the inch); dpi: logical dots per inch of
@@ -22,10 +27,14 @@ int TwipsToPixels(int twips, double dpi);
 // The logical DPI of the primary screen (96 when there is none).
 double ScreenDpi();
 
-// True for a label caption that is a plain number as the result patterns
-// write it ("831598.1", "-12 m", ".500", "004"): such labels in a frame are
-// right-aligned so that their digits line up in a column.
-bool LooksNumeric(const QString& caption);
+// The largest size a window may take on `screen` (nullptr: the primary
+// screen): its available area less room for the window frame.
+QSize LargestWindowSize(const QScreen* screen);
+
+// Where a frame draws its line (the middle of its title) and its title, for
+// the frame's font metrics `fm`.
+int FrameLineY(const QFontMetrics& fm);
+QRect FrameTitleRect(const QFontMetrics& fm, const QString& title);
 
 class FormView : public QWidget {
  public:
@@ -44,6 +53,17 @@ class FormView : public QWidget {
   void SetEnding(bool ending) { ending_ = ending; }
   // Pixels per twip used by this view.
   double Dpi() const { return dpi_; }
+  // The widget that holds every control at its place; it scrolls inside the
+  // window when the window is smaller than the form.
+  QWidget* Client() const { return client_; }
+  QScrollArea* ScrollArea() const { return scroll_; }
+  // The window's own command for copying everything it shows: Ctrl+C runs
+  // it unless the focused control has selected text to copy, and the
+  // right-click menu of the window offers it. The view does not own it.
+  void SetCopyAllAction(QAction* action);
+  // An entry of the window's right-click menu, and its shortcut anywhere in
+  // the window.
+  void AddWindowAction(QAction* action);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -63,6 +83,8 @@ class FormView : public QWidget {
   void ApplyItems(Binding& b);
   void ApplyListIndex(Binding& b);
   void ApplyTabOrder();
+  void ResolveOverlaps();
+  void ApplyGridIndent(Binding& b);
   void FitClientArea();
   void FocusIn(Binding& b);
   void FocusOut(Binding& b, Qt::FocusReason reason);
@@ -71,6 +93,9 @@ class FormView : public QWidget {
   Form& form_;
   FrameCloseHandler on_frame_close_;
   double dpi_;
+  QScrollArea* scroll_ = nullptr;
+  QWidget* client_ = nullptr;
+  QAction* copy_all_ = nullptr;
   std::vector<std::unique_ptr<Binding>> bindings_;
   std::map<QObject*, Binding*> by_widget_;
   int form_subscription_ = 0;

@@ -334,6 +334,13 @@ void Frm_PosTDCalc::Form_Load() {
   }
 }
 
+Label& Frm_PosTDCalc::ChainHeading(int chain) const {
+  if (chain < 0 || chain >= static_cast<int>(std::size(kChainHeadings))) {
+    throw RuntimeFault(RuntimeFault::kSubscript);
+  }
+  return dum(kChainHeadings[chain]);
+}
+
 void Frm_PosTDCalc::LoadCalibration() {
   std::ifstream in(kCalibrationFileName, std::ios::binary);
   if (!in) return;

@@ -134,6 +134,12 @@ class Frm_PosTDCalc : public Form {
   // Called by EXIT after Yes (and a successful save) or No: end the program.
   std::function<void()> EndProgram;
 
+  const loran::Catalogue& StationCatalogue() const { return catalogue_; }
+  const SetupState& SharedSetup() const { return setup_; }
+  // The heading of chain `chain` (its position in the catalogue) in the
+  // station table; run-time error 9 for a chain without one.
+  Label& ChainHeading(int chain) const;
+
   // What the last TD prediction gave for each station, by station index.
   const std::vector<loran::StationPrediction>& Stations() const { return stations_; }
   // True once a TD prediction of the whole catalogue has been made.
