@@ -50,6 +50,20 @@ TEST(CatalogueFile, ReadsVersionsSelectsByDateAndRoundTrips) {
   }
 }
 
+// The built-in catalogues together form one sound file: 6731 takes Anthorn as
+// its Y secondary from 2008, and no chain overlaps a version of itself.
+TEST(CatalogueFile, BuiltInCataloguesVersionsByDate) {
+  std::vector<ChainVersion> all = BuiltInNels();
+  all.insert(all.end(), BuiltInHistorical().begin(), BuiltInHistorical().end());
+  ASSERT_EQ(ReadCatalogueText(CatalogueText(all)).error, "");
+  const Catalogue in2010 = SelectCatalogue(all, ParseDate("2010-06-01"));
+  EXPECT_EQ(in2010.At(in2010.Find(6731, "Y")).name, "Anthorn");
+  const Catalogue in2000 = SelectCatalogue(all, ParseDate("2000-06-01"));
+  EXPECT_EQ(in2000.At(in2000.Find(6731, "Y")).name, "Loop Head");
+  EXPECT_EQ(in2000.Size(), 15);
+  EXPECT_EQ(SelectCatalogue(all, ParseDate("1990-06-01")).Size(), 0);
+}
+
 TEST(CatalogueFile, EveryProblemNamesItsLine) {
   const std::string chain = "chain; 7970; Norwegian Sea; 1977-01-01; 1994-12-31\n";
   const std::string master = "station; M; Ejde; 62.3; -7.07; 0\n";
