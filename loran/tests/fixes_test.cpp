@@ -3,6 +3,8 @@
 // driven through the library alone.
 #include "loran/fixes.hpp"
 
+#include "loran/accuracy.hpp"
+
 #include <cmath>
 #include <vector>
 
@@ -260,6 +262,27 @@ TEST(PositionSolution, SixLopsThroughTheLibrary) {
   EXPECT_FALSE(failing.converged);
   EXPECT_EQ(failing.passes, 20);
   EXPECT_EQ(failing.messages, Messages{kTwoLopFailure});
+}
+
+// Two LOPs crossing at right angles: the ellipse's semi-axes are the TD
+// sigma times each LOP's gradient (1 sigma), scaled to 95 %.
+TEST(ErrorEllipse, RightAnglesGiveSigmaTimesGradient) {
+  // Master due south, secondaries due east and due west of the position: the
+  // gradients (-1, -1) and (1, -1) cross at right angles.
+  const Catalogue c = OneChain({{-0.2, 0.0}, {0.0, 0.2}, {0.0, -0.2}});
+  const GeoPoint at{0.0, 0.0};
+  const std::vector<Lop> lops = {L(0, 1, 0.0), L(0, 2, 0.0)};
+  const auto e = FixErrorEllipse(c, lops, at, 0.1);
+  ASSERT_TRUE(e.has_value());
+  std::vector<float> gradients;
+  for (const Lop& l : lops)
+    gradients.push_back(PredictPair(c, at, l.master, l.secondary).direction.gradient);
+  // The gradient takes half the signal speed as 150: a tolerance of 0.2 %.
+  const double expected[] = {0.1 * gradients[0], 0.1 * gradients[1]};
+  EXPECT_NEAR(e->semiMajor / kEllipse95, std::max(expected[0], expected[1]), 0.002 * expected[0]);
+  EXPECT_NEAR(e->semiMinor / kEllipse95, std::min(expected[0], expected[1]), 0.002 * expected[0]);
+  EXPECT_NEAR(e->drms2, 2.0 * std::hypot(expected[0], expected[1]), 0.004 * expected[0]);
+  EXPECT_FALSE(FixErrorEllipse(c, std::vector<Lop>{L(0, 1, 0.0), L(0, 1, 0.0)}, at, 0.1));
 }
 
 }  // namespace
