@@ -52,19 +52,6 @@ TEST(CheckedArithmetic, FaultsInsteadOfInfOrNaN) {
   EXPECT_THROW(lops(-1), RuntimeFault);
 }
 
-TEST(MessageBox, ScriptedServiceRecordsAndAnswers) {
-  ScopedScriptedMessageBoxes boxes;
-  boxes->answers = {MsgResult::No};
-  EXPECT_EQ(MsgBox("first"), MsgResult::Ok);
-  EXPECT_EQ(MsgBox("Save?", MsgButtons::YesNoCancel), MsgResult::No);
-  EXPECT_EQ(MsgBox("again?", MsgButtons::YesNoCancel), MsgResult::Cancel);  // queue empty
-  EXPECT_EQ(MsgBox("t", MsgButtons::Ok, "Position Calculation Error"), MsgResult::Ok);
-  ASSERT_EQ(boxes->boxes.size(), 4u);
-  EXPECT_EQ(boxes->boxes[0].title, "Kestrune");
-  EXPECT_EQ(boxes->boxes[3].title, "Position Calculation Error");
-  EXPECT_EQ(boxes->boxes[1].buttons, MsgButtons::YesNoCancel);
-}
-
 TEST(EventHandler, FaultBecomesOneMessageAndHandlerStops) {
   ScopedScriptedMessageBoxes boxes;
   CommandButton b("cmdCalc", -1, {}, nullptr, "CALC");
