@@ -558,7 +558,6 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
       residuals.push_back(loran::PredictPair(catalogue_, fix, l.master, l.secondary).td -
                           l.observedTd);
     }
-    gdop = TwoLopGdopAt(catalogue_, fix, lops[0], lops[1]);
   } else {
     kind = "lsq";
     std::vector<loran::GeoPoint> starts{start};
@@ -593,8 +592,16 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
     }
     fix = lsq.fix;
     residuals = lsq.residuals;
+  }
+
+  // The geometry at the fix: its GDOP and whether it lies inside the coverage.
+  const std::vector<loran::LopView> views = loran::ViewFrom(catalogue_, pairs, fix);
+  if (n == 2) {
+    gdop = loran::TwoLopGdop(views[0].master.azimuth, views[0].secondary.azimuth,
+                             views[1].master.azimuth, views[1].secondary.azimuth);
+  } else {
     std::vector<double> azimuths;
-    for (const loran::Lop& l : lops) azimuths.push_back(Azimuth(catalogue_, fix, l.secondary));
+    for (const loran::LopView& v : views) azimuths.push_back(v.secondary.azimuth);
     gdop = loran::LsqGdop(azimuths);
   }
 
@@ -614,7 +621,13 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
     out.results[kFirstResidual + k] = Cell{text::Format(residuals[k], "0.000", '.'), true};
   }
   out.results[resultNames_.size() - 3] = Cell{other, true};
-  if (status.empty() && !InCoverage(catalogue_, pairs, fix)) status = "fix outside the coverage";
+  bool covered = false;
+  try {
+    covered = loran::Covered(views);
+  } catch (const RuntimeFault&) {
+    // A LOP due east-west at the fix has no gradient: not a place to fix by.
+  }
+  if (status.empty() && !covered) status = "fix outside the coverage";
 }
 
 void Converter::Predict(const Row& row, OutRow& out, std::string& status) const {

@@ -41,20 +41,42 @@ double Radians(double degrees) {
 
 }  // namespace
 
+std::vector<LopView> ViewFrom(const Catalogue& catalogue, std::span<const LopPair> lops,
+                              GeoPoint at) {
+  std::vector<int> seen;
+  std::vector<RangeAzimuth> ranges;
+  auto view = [&](int station) {
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      if (seen[i] == station) return ranges[i];
+    }
+    seen.push_back(station);
+    ranges.push_back(GeoDistAz(at, catalogue.At(station).position));
+    return ranges.back();
+  };
+  std::vector<LopView> out;
+  for (const LopPair& lop : lops) out.push_back(LopView{view(lop.master), view(lop.secondary)});
+  return out;
+}
+
+bool Covered(std::span<const LopView> views) {
+  for (const LopView& v : views) {
+    // The direction of a LOP depends on the azimuths alone.
+    const PairRanges ranges{StationRange{v.master.distance, v.master.azimuth, 0.0},
+                            StationRange{v.secondary.distance, v.secondary.azimuth, 0.0}};
+    if (v.master.distance > kGroundWaveReach || v.secondary.distance > kGroundWaveReach ||
+        LopAzGradient(ranges).gradient > kCoverageMaxGradient) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool InCoverage(const Catalogue& catalogue, std::span<const LopPair> lops, GeoPoint at) {
   try {
-    for (const LopPair& lop : lops) {
-      const PairPrediction p = PredictPair(catalogue, at, lop.master, lop.secondary);
-      if (p.ranges.master.distance > kGroundWaveReach ||
-          p.ranges.secondary.distance > kGroundWaveReach ||
-          p.direction.gradient > kCoverageMaxGradient) {
-        return false;
-      }
-    }
+    return Covered(ViewFrom(catalogue, lops, at));
   } catch (const RuntimeFault&) {
     return false;
   }
-  return true;
 }
 
 CoverageGrid::CoverageGrid(const Catalogue& catalogue, std::vector<LopPair> lops)

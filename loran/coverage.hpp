@@ -10,6 +10,7 @@
 
 #include "loran/catalogue.hpp"
 #include "loran/fixes.hpp"
+#include "loran/geodesic.hpp"
 #include "loran/types.hpp"
 
 namespace kestrune::loran {
@@ -20,6 +21,21 @@ struct LopPair {
   std::int16_t secondary = 0;
   bool operator==(const LopPair&) const = default;
 };
+
+// A LOP's two stations seen from a position.
+struct LopView {
+  RangeAzimuth master;     // metres; radians, the direction in which the range grows
+  RangeAzimuth secondary;  // the same for the secondary
+};
+
+// Every LOP's stations seen from `at`, each station ranged once however many
+// LOPs share it. Faults of the geodesic pass to the caller.
+std::vector<LopView> ViewFrom(const Catalogue& catalogue, std::span<const LopPair> lops,
+                              GeoPoint at);
+
+// True when every station of the views lies within the ground-wave reach and
+// every LOP's gradient is at most the limit (see InCoverage).
+bool Covered(std::span<const LopView> views);
 
 // True when every station of `lops` lies within constants::kGroundWaveReach
 // (metres, geodesic) of `at` and every LOP's gradient there is at most
