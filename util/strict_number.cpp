@@ -123,8 +123,11 @@ std::optional<StrictNumber> ReadStrictNumber(std::string_view text,
   int commas = 0;
   char last = 0;
   for (char c : s) {
-    if (c == '.' || c == ',') {
-      (c == '.' ? points : commas)++;
+    if (c == '.') {
+      ++points;
+      last = c;
+    } else if (c == ',') {
+      ++commas;
       last = c;
     }
   }
