@@ -15,6 +15,8 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <mutex>
 
 #include "loran/fixes.hpp"
 #include "loran/geodesic.hpp"
@@ -346,10 +348,18 @@ const std::string* Converter::Field(const Row& row, const Column& column) const 
 
 std::shared_ptr<const loran::CoverageGrid> Converter::Grid(
     const std::vector<loran::LopPair>& lops) const {
-  std::vector<std::pair<int, int>> key;
-  for (const loran::LopPair& p : lops) key.emplace_back(p.master, p.secondary);
-  std::lock_guard<std::mutex> lock(gridMutex_);
-  auto& slot = grids_[key];
+  // One grid per set of LOPs for the whole process: a grid takes tens of
+  // milliseconds to build, a row microseconds to convert. Only sets read
+  // per row can be many; past the limit the cache starts again.
+  static std::mutex mutex;
+  using Key = std::pair<const loran::Catalogue*, std::vector<std::pair<int, int>>>;
+  static std::map<Key, std::shared_ptr<const loran::CoverageGrid>> grids;
+  constexpr std::size_t kMaxGrids = 32;
+  Key key{&catalogue_, {}};
+  for (const loran::LopPair& p : lops) key.second.emplace_back(p.master, p.secondary);
+  std::lock_guard<std::mutex> lock(mutex);
+  if (grids.size() >= kMaxGrids && !grids.count(key)) grids.clear();
+  auto& slot = grids[key];
   if (!slot) slot = std::make_shared<loran::CoverageGrid>(catalogue_, lops);
   return slot;
 }

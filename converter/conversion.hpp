@@ -4,9 +4,7 @@
 // calculation window makes it, and the results as texts.
 #pragma once
 
-#include <map>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -86,9 +84,6 @@ class Converter {
   loran::GeoPoint near_;
   std::vector<std::string> passNames_;
   std::vector<std::string> resultNames_;
-  mutable std::mutex gridMutex_;
-  mutable std::map<std::vector<std::pair<int, int>>, std::shared_ptr<const loran::CoverageGrid>>
-      grids_;
 };
 
 }  // namespace kestrune::convert

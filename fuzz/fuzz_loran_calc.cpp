@@ -13,12 +13,11 @@
 #include <vector>
 
 #include "calc_window/frm_postdcalc.hpp"
-#include "chain_setup/global_module.hpp"
 #include "fuzz/fuzz_common.hpp"
+#include "loran/catalogue.hpp"
 #include "platform/runtime_fault.hpp"
 
 using namespace kestrune;
-namespace G = kestrune::Global_Module;
 
 namespace {
 
@@ -48,18 +47,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < static_cast<std::size_t>(1 + n)) return 0;
 
   ScopedScriptedMessageBoxes boxes;
-  G::ResetGlobals();
-  G::BuildStationCatalogue();
-  G::NoOfLops = static_cast<std::int16_t>(n);
+  const loran::Catalogue& catalogue = loran::NelsCatalogue();
+  const std::vector<std::int16_t> secondaries = catalogue.Secondaries();
+  SetupState setup;
+  setup.NoOfLops = static_cast<std::int16_t>(n);
   for (int i = 1; i <= n; ++i) {
-    const std::int16_t s = G::kSecondaryIndices[data[i] % G::kSecondaryIndices.size()];
-    std::int16_t m = 0;
-    for (std::int16_t master : G::kMasterIndices) {
-      if (G::IsChainPair(master, s)) m = master;
-    }
-    G::LopTable(i).MasterIndex = m;
-    G::LopTable(i).SecondaryIndex = s;
-    G::LopTable(i).Weight = 1.0f;
+    const std::int16_t s = secondaries[data[i] % secondaries.size()];
+    LopRecord& lop = setup.LopTable(i);
+    lop.MasterIndex = catalogue.Chains()[static_cast<std::size_t>(catalogue.ChainOf(s))].master;
+    lop.SecondaryIndex = s;
+    lop.Weight = 1.0f;
   }
   std::vector<std::string> texts(2 + 2 * static_cast<std::size_t>(n));
   std::string rest(reinterpret_cast<const char*>(data + 1 + n),
@@ -73,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  Frm_PosTDCalc window;
+  Frm_PosTDCalc window(setup, catalogue);
   window.Form_Load();
   window.txtEstLat.SetText(texts[0]);
   window.txtEstLon.SetText(texts[1]);

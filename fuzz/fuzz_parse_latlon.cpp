@@ -8,11 +8,9 @@
 #include <string>
 
 #include "fuzz/fuzz_common.hpp"
-#include "util/utility_module.hpp"
+#include "util/coordinate_text.hpp"
 
 using namespace kestrune;
-using Utility_Module::FormatLatLon;
-using Utility_Module::ParseLatLon;
 
 namespace {
 
@@ -21,19 +19,18 @@ std::string WithoutHemisphere(const std::string& s) {
 }
 
 void CheckKind(const std::string& text, const char* kind, double limit) {
-  ScopedScriptedMessageBoxes boxes;
-  double v = ParseLatLon(text, kind);
+  double v = text::ParseLatLon(text, kind).value;
   fuzz::Check(std::isfinite(v), "result not finite");
   fuzz::Check(std::fabs(v) <= limit, std::string(kind) + " result outside its range");
 
-  std::string shown = FormatLatLon(v, kind, 3);
-  std::size_t before = boxes->boxes.size();
-  double back = ParseLatLon(shown, kind);
-  fuzz::Check(boxes->boxes.size() == before, "display form '" + shown + "' gave a message");
+  std::string shown = text::FormatLatLon(v, kind, 3, '.');
+  const text::ParsedCoordinate parsed = text::ParseLatLon(shown, kind);
+  const double back = parsed.value;
+  fuzz::Check(parsed.messages.empty(), "display form '" + shown + "' gave a message");
   fuzz::Check(std::fabs(back - v) * 3600.0 <= 0.001 + 1e-9,
               "display form '" + shown + "' does not read back");
 
-  std::string again = FormatLatLon(back, kind, 3);
+  std::string again = text::FormatLatLon(back, kind, 3, '.');
   if (again != shown) {
     // A value that rounds to zero may flip its hemisphere letter.
     fuzz::Check(WithoutHemisphere(again) == WithoutHemisphere(shown) &&
