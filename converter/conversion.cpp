@@ -297,7 +297,7 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
                     "fix_kind", "passes",  "gdop_at_fix"};
     for (const std::string& s : suffix) resultNames_.push_back("residual_" + s);
     resultNames_.insert(resultNames_.end(), {"other_crossing_km", "completed", "status"});
-    if (!lops_.empty()) Grid(lops_);  // built before the threads start
+    if (!lops_.empty()) grid_ = Grid(lops_);  // built before the threads start
   } else {
     resultNames_ = {"pos_lat", "pos_lon", "pos_lat_text", "pos_lon_text"};
     for (const std::string& s : suffix) resultNames_.push_back("td_" + s);
@@ -418,25 +418,36 @@ void Converter::Convert(const Row& row, OutRow& out) const {
   out.results.back() = Cell{status, false};
 }
 
-void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
-  // LOPs.
-  std::vector<loran::LopPair> pairs = lops_;
-  if (pairs.empty()) {
-    for (const Column& c : lopColumns_) {
-      const std::string* f = Field(row, c);
-      if (Blank(f)) continue;
-      const LopLookup l = FindLop(catalogue_, *f);
-      if (!l.error.empty()) {
-        status = l.error;
-        return;
-      }
-      pairs.push_back(l.pair);
+bool Converter::RowLops(const Row& row, std::vector<loran::LopPair>& pairs,
+                        std::vector<std::size_t>& slots, std::string& status) const {
+  pairs = lops_;
+  slots.clear();
+  for (std::size_t k = 0; k < lops_.size(); ++k) slots.push_back(k);
+  if (!lops_.empty()) return true;
+  // Per row: a blank LOP cell leaves its slot, and its TD column, unused.
+  for (std::size_t k = 0; k < lopColumns_.size(); ++k) {
+    const std::string* f = Field(row, lopColumns_[k]);
+    if (Blank(f)) continue;
+    const LopLookup l = FindLop(catalogue_, *f);
+    if (!l.error.empty()) {
+      status = l.error;
+      return false;
     }
-    if (pairs.size() < 2) {
-      status = "fewer than 2 LOPs";
-      return;
-    }
+    pairs.push_back(l.pair);
+    slots.push_back(k);
   }
+  const std::size_t least = options_.command == Command::kFix ? 2 : 1;
+  if (pairs.size() < least) {
+    status = least == 2 ? "fewer than 2 LOPs" : "no LOP";
+    return false;
+  }
+  return true;
+}
+
+void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
+  std::vector<loran::LopPair> pairs;
+  std::vector<std::size_t> slots;  // the LOP number - 1 of each LOP used
+  if (!RowLops(row, pairs, slots, status)) return;
   const std::size_t n = pairs.size();
 
   // TDs and weights, read whole.
@@ -444,8 +455,9 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
   std::vector<text::StrictNumber> typed(n);
   const text::StrictNumberFormat tdFormat{options_.decimal, true, text::MicrosecondUnits()};
   for (std::size_t k = 0; k < n; ++k) {
-    const std::string number = std::to_string(k + 1);
-    const std::string* f = Field(row, tdColumns_[k]);
+    const std::size_t slot = slots[k];
+    const std::string number = std::to_string(slot + 1);
+    const std::string* f = Field(row, tdColumns_[slot]);
     if (Blank(f)) {
       status = "TD " + number + " missing";
       return;
@@ -457,7 +469,8 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
     }
     typed[k] = *td;
     lops[k] = loran::Lop{pairs[k].master, pairs[k].secondary, td->value, 1.0};
-    const std::string* w = k < weightColumns_.size() ? Field(row, weightColumns_[k]) : nullptr;
+    const std::string* w =
+        slot < weightColumns_.size() ? Field(row, weightColumns_[slot]) : nullptr;
     if (!Blank(w)) {
       const auto weight = text::ReadStrictNumber(*w, {options_.decimal, false, {}});
       if (!weight) {
@@ -500,12 +513,12 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
       if (!(prefix >= 1.0 && prefix < 1e9)) continue;
       const std::string full = std::to_string(static_cast<long>(prefix)) + t.plain;
       lops[k].observedTd = text::DecimalValue(full);
-      completed += (completed.empty() ? "" : " ") + std::to_string(k + 1);
+      completed += (completed.empty() ? "" : " ") + std::to_string(slots[k] + 1);
     }
   }
   out.results[resultNames_.size() - 2] = Cell{completed, false};
 
-  const std::shared_ptr<const loran::CoverageGrid> grid = Grid(pairs);
+  const std::shared_ptr<const loran::CoverageGrid> grid = grid_ ? grid_ : Grid(pairs);
   if (grid->Empty()) {
     status = "the LOPs have no common coverage";
     return;
@@ -513,7 +526,7 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
   for (std::size_t k = 0; k < n; ++k) {
     const int ki = static_cast<int>(k);
     if (lops[k].observedTd < grid->TdLow(ki) || lops[k].observedTd > grid->TdHigh(ki)) {
-      status = "TD " + std::to_string(k + 1) + " " + Fixed(lops[k].observedTd, 1) +
+      status = "TD " + std::to_string(slots[k] + 1) + " " + Fixed(lops[k].observedTd, 1) +
                " outside the coverage of " + LopName(catalogue_, pairs[k]) + " (" +
                Fixed(grid->TdLow(ki), 1) + " to " + Fixed(grid->TdHigh(ki), 1) + ")";
       return;
@@ -544,6 +557,7 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
         try {
           g = TwoLopGdopAt(catalogue_, c.fix, lops[0], lops[1]);
         } catch (const RuntimeFault&) {
+          // A degenerate pair there: any other crossing is better.
         }
         if (g < best || !two.converged) {
           best = g;
@@ -617,18 +631,20 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
 
   const double latDeg = fix.lat * 180 / kPi;
   const double lonDeg = fix.lon * 180 / kPi;
-  out.hasPosition = true;
+  // The window's texts first: a position its text cannot show is its fault.
+  out.results[kLatText] = Cell{text::FormatLatLon(latDeg, "LAT", 3, '.'), false};
+  out.results[kLonText] = Cell{text::FormatLatLon(lonDeg, "LON", 3, '.'), false};
   out.lat = latDeg;
   out.lon = NormalLongitude(lonDeg);
   out.results[kLat] = Cell{Fixed(out.lat, kDegreeDecimals), true};
   out.results[kLon] = Cell{Fixed(out.lon, kDegreeDecimals), true};
-  out.results[kLatText] = Cell{text::FormatLatLon(latDeg, "LAT", 3, '.'), false};
-  out.results[kLonText] = Cell{text::FormatLatLon(lonDeg, "LON", 3, '.'), false};
+  // An iteration can carry the latitude past a pole: no map takes that.
+  out.hasPosition = std::fabs(latDeg) <= 90.0;
   out.results[kKind] = Cell{kind, false};
   out.results[kPasses] = Cell{std::to_string(passes), true};
   out.results[kGdop] = Cell{gdop > 0.0 ? text::Format(gdop, "0.00", '.') : "", true};
-  for (std::size_t k = 0; k < n && k + kFirstResidual < resultNames_.size() - 3; ++k) {
-    out.results[kFirstResidual + k] = Cell{text::Format(residuals[k], "0.000", '.'), true};
+  for (std::size_t k = 0; k < n; ++k) {
+    out.results[kFirstResidual + slots[k]] = Cell{text::Format(residuals[k], "0.000", '.'), true};
   }
   out.results[resultNames_.size() - 3] = Cell{other, true};
   bool covered = false;
@@ -641,43 +657,29 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
 }
 
 void Converter::Predict(const Row& row, OutRow& out, std::string& status) const {
-  std::vector<loran::LopPair> pairs = lops_;
-  if (pairs.empty()) {
-    for (const Column& c : lopColumns_) {
-      const std::string* f = Field(row, c);
-      if (Blank(f)) continue;
-      const LopLookup l = FindLop(catalogue_, *f);
-      if (!l.error.empty()) {
-        status = l.error;
-        return;
-      }
-      pairs.push_back(l.pair);
-    }
-    if (pairs.empty()) {
-      status = "no LOP";
-      return;
-    }
-  }
+  std::vector<loran::LopPair> pairs;
+  std::vector<std::size_t> slots;
+  if (!RowLops(row, pairs, slots, status)) return;
   const Coordinate lat = ReadCoordinate(Field(row, positionColumns_[0]), true, options_);
   const Coordinate lon = ReadCoordinate(Field(row, positionColumns_[1]), false, options_);
   if (!lat.error.empty() || !lon.error.empty()) {
     status = lat.error.empty() ? lon.error : lat.error;
     return;
   }
+  out.results[2] = Cell{text::FormatLatLon(lat.degrees, "LAT", 3, '.'), false};
+  out.results[3] = Cell{text::FormatLatLon(lon.degrees, "LON", 3, '.'), false};
   out.hasPosition = true;
   out.lat = lat.degrees;
   out.lon = NormalLongitude(lon.degrees);
   out.results[0] = Cell{Fixed(out.lat, kDegreeDecimals), true};
   out.results[1] = Cell{Fixed(out.lon, kDegreeDecimals), true};
-  out.results[2] = Cell{text::FormatLatLon(lat.degrees, "LAT", 3, '.'), false};
-  out.results[3] = Cell{text::FormatLatLon(lon.degrees, "LON", 3, '.'), false};
   const loran::GeoPoint at = Radians(lat.degrees, lon.degrees);
   const std::size_t n = (resultNames_.size() - 5) / 2;
-  for (std::size_t k = 0; k < pairs.size() && k < n; ++k) {
+  for (std::size_t k = 0; k < pairs.size(); ++k) {
     const loran::PairPrediction p =
         loran::PredictPair(catalogue_, at, pairs[k].master, pairs[k].secondary);
-    out.results[4 + k] = Cell{text::Format(p.td, "#.000", '.'), true};
-    out.results[4 + n + k] = Cell{text::Format(p.direction.gradient, "0", '.'), true};
+    out.results[4 + slots[k]] = Cell{text::Format(p.td, "#.000", '.'), true};
+    out.results[4 + n + slots[k]] = Cell{text::Format(p.direction.gradient, "0", '.'), true};
   }
 }
 

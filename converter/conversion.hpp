@@ -66,6 +66,10 @@ class Converter {
   Column Resolve(const ColumnRef& ref, const std::vector<std::string>* header, bool required,
                  const std::string& what) const;
   const std::string* Field(const Row& row, const Column& column) const;
+  // The LOPs of a row and the LOP number - 1 of each; false with `status` set
+  // when a LOP cannot be read or there are too few.
+  bool RowLops(const Row& row, std::vector<loran::LopPair>& pairs, std::vector<std::size_t>& slots,
+               std::string& status) const;
   void Fix(const Row& row, OutRow& out, std::string& status) const;
   void Predict(const Row& row, OutRow& out, std::string& status) const;
   std::shared_ptr<const loran::CoverageGrid> Grid(const std::vector<loran::LopPair>& lops) const;
@@ -82,6 +86,7 @@ class Converter {
   Column name_;
   bool nearGiven_ = false;
   loran::GeoPoint near_;
+  std::shared_ptr<const loran::CoverageGrid> grid_;  // of the LOPs given once
   std::vector<std::string> passNames_;
   std::vector<std::string> resultNames_;
 };
