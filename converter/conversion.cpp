@@ -595,7 +595,9 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
     loran::LeastSquaresFix lsq;
     for (std::size_t s = 0; s < starts.size(); ++s) {
       loran::LeastSquaresFix tried = loran::LsqFix(catalogue_, lops, starts[s]);
-      const bool good = tried.converged && !tried.fault && InCoverage(catalogue_, pairs, tried.fix);
+      // Of several starts the first whose fix converges inside the coverage.
+      const bool good = starts.size() == 1 || (tried.converged && !tried.fault &&
+                                               InCoverage(catalogue_, pairs, tried.fix));
       if (s == 0 || good) lsq = std::move(tried);
       if (good) break;
     }
