@@ -107,6 +107,8 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
     return fail("unknown command '" + args[0] + "': fix or predict (see --help)");
   }
   bool haveInput = false;
+  bool jsonLines = false;
+  bool formatGiven = false;
   for (i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& into) {
@@ -156,6 +158,7 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
     } else if (a == "-o" || a == "--output") {
       o.output = v;
     } else if (a == "--format") {
+      formatGiven = true;
       if (v == "csv") {
         o.format = OutputFormat::kCsv;
       } else if (v == "gpx") {
@@ -177,7 +180,7 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
       o.near = std::make_pair(args[i + 1], args[i + 2]);
       i += 2;
     } else if (a == "--jsonl") {
-      o.format = OutputFormat::kJsonLines;
+      jsonLines = true;
     } else if (a == "--header" || a == "--no-header") {
       o.header = a == "--header" ? HeaderMode::kYes : HeaderMode::kNo;
     } else if (a == "--complete-digits") {
@@ -193,6 +196,8 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
       haveInput = true;
     }
   }
+  if (jsonLines && formatGiven) return fail("--jsonl writes JSON lines: --format does not apply");
+  if (jsonLines) o.format = OutputFormat::kJsonLines;
   const bool fix = o.command == Command::kFix;
   if (!fix && (!o.lopColumns.empty() || !o.startColumns.empty() || o.near || o.completeDigits ||
                !o.weightColumns.empty() || !o.tdColumns.empty())) {

@@ -21,6 +21,7 @@
 #include "converter/row_reader.hpp"
 #include "converter/writers.hpp"
 #include "loran/catalogue.hpp"
+#include "util/coordinate_text.hpp"
 #include "util/strict_number.hpp"
 
 namespace kestrune::convert {
@@ -58,10 +59,19 @@ bool NamesAColumn(const Options& o) {
   return o.nameColumn && !IsNumberRef(*o.nameColumn);
 }
 
-bool HasNumber(const std::vector<std::string>& fields) {
+// True when a field of the row is data: a number, or a coordinate the
+// window's parser reads without a message ("62 30 N"). Column names, which
+// begin with a letter, are neither.
+bool HasData(const std::vector<std::string>& fields) {
   return std::any_of(fields.begin(), fields.end(), [](const std::string& f) {
+    const std::size_t first = f.find_first_not_of(" \t");
+    if (first == std::string::npos ||
+        std::string_view("0123456789+-.").find(f[first]) == std::string_view::npos) {
+      return false;
+    }
     return text::ReadStrictNumber(f, {text::DecimalMark::kAuto, true, text::MicrosecondUnits()})
-        .has_value();
+               .has_value() ||
+           text::ParseLatLon(f, "LON").messages.empty();
   });
 }
 
@@ -129,7 +139,7 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
     readRow(r, delimiter);
     hasHeader =
         options.header == HeaderMode::kYes ||
-        (options.header == HeaderMode::kAuto && (NamesAColumn(options) || !HasNumber(r.fields)));
+        (options.header == HeaderMode::kAuto && (NamesAColumn(options) || !HasData(r.fields)));
     fieldCount = r.fields.size();
     if (hasHeader) {
       header = std::move(r.fields);
