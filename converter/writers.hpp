@@ -30,7 +30,7 @@ class Writer {
 std::unique_ptr<Writer> MakeWriter(const Options& options, std::vector<std::string> passNames,
                                    std::vector<std::string> resultNames);
 
-// `text` with every byte that is not part of valid UTF-8 replaced by U+FFFD.
+// `text` with every byte that does not belong to valid UTF-8 replaced by U+FFFD.
 std::string ValidUtf8(std::string_view text);
 
 }  // namespace kestrune::convert

@@ -2,7 +2,7 @@
 //
 // Notation:
 //   mark      a character between digits: the decimal mark or a group mark
-//   group     a run of digits between group marks in the integer part
+//   group     a run of digits between group marks before the decimal mark
 // Blanks and apostrophes are recognised in their UTF-8 forms (no-break space
 // U+00A0, thin space U+2009, narrow no-break space U+202F, right single
 // quotation mark U+2019); the minus sign U+2212 counts as "-".

@@ -19,7 +19,7 @@ enum class DecimalMark { kAuto, kPoint, kComma };
 
 struct StrictNumberFormat {
   DecimalMark mark = DecimalMark::kAuto;
-  // Thousands marks allowed in the integer part: blanks (also no-break and
+  // Thousands marks allowed before the decimal mark: blanks (also no-break and
   // thin spaces), apostrophes, and the point or comma that is not the
   // decimal mark; after the first group of 1 to 3 digits every group has
   // exactly 3.
@@ -38,7 +38,7 @@ struct StrictNumber {
 };
 
 // Reads `text` (UTF-8, blanks allowed around the number) whole; nullopt when
-// any part of it is not a number of `format`, or there is no digit. An
+// anything in it is not a number of `format`, or there is no digit. An
 // exponent ("2.8e4") is allowed only without group marks. The value is that
 // of the plain text whatever the C library's locale; beyond the 64-bit range
 // it is an infinity of the sign.
