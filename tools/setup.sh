@@ -6,7 +6,8 @@ KESTRUNE_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev
   nlohmann-json3-dev
   fonts-liberation
   desktop-file-utils
-  dpkg-dev)
+  dpkg-dev
+  libxml2-utils)
 
 kestrune_install_packages() {
   local missing=()

@@ -67,3 +67,28 @@ inline constexpr double kMaxLongitude = 180.0;  // degrees; a larger typed longi
 inline constexpr float kSecondsGuard = 59.9999f;
 
 }  // namespace kestrune::constants
+
+namespace kestrune::constants {
+
+// Coverage of a set of LOPs: where every station of the LOPs is within the
+// ground-wave reach and every LOP's gradient is at most the limit.
+// 1000 nautical miles is the order of the daytime ground-wave range of the
+// 250 to 400 kW NELS transmitters over seawater; beyond it the signal is
+// too weak for a reliable TD. 1000 m/us keeps the LOP error of a TD read to
+// the 0.1 us a logbook keeps within 100 m; near the baseline extensions the
+// gradient grows without bound.
+inline constexpr double kGroundWaveReach = 1852000.0;   // metres
+inline constexpr double kCoverageMaxGradient = 1000.0;  // metres per microsecond
+// The grid of predicted TDs the crossing search scans: about 28 km by 23 km
+// at 65 N, fine enough to separate the two crossings of a pair of LOPs.
+inline constexpr double kCoverageGridLatStep = 0.25;  // degrees
+inline constexpr double kCoverageGridLonStep = 0.5;   // degrees
+// A sphere of the mean earth radius bounds the grid; the ellipsoid decides
+// every node.
+inline constexpr double kMeanEarthRadius = 6371008.8;  // metres
+// Fixes closer than this are one crossing.
+inline constexpr double kCrossingSeparation = 1000.0;  // metres
+// The least-misfit grid nodes tried as starts of a least-squares fix.
+inline constexpr int kLeastMisfitStarts = 3;
+
+}  // namespace kestrune::constants

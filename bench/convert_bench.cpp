@@ -1,0 +1,93 @@
+// End-to-end throughput of kestrune-convert in rows per second: 100 000
+// logbook rows of three LOPs of chain 9007 (TDs to 0.1 us, positions spread
+// over 60 to 68 N, 6 W to 8 E) fixed from one given start and with the
+// automatic start, and 100 000 positions predicted; read from a file and
+// written to /dev/null, as a user's run does, on all processors.
+//   build/bench/kestrune_bench --benchmark_filter=Convert
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "converter/options.hpp"
+#include "converter/run.hpp"
+#include "loran/catalogue.hpp"
+#include "loran/prediction.hpp"
+#include "util/constants.hpp"
+
+namespace {
+
+using namespace kestrune;
+
+constexpr int kRows = 100000;
+
+// The two input files, written once into the temporary directory.
+struct Inputs {
+  std::string tds;
+  std::string positions;
+};
+
+const Inputs& MakeInputs() {
+  static const Inputs inputs = [] {
+    const auto dir = std::filesystem::temp_directory_path();
+    Inputs in{(dir / "kestrune-bench-tds.csv").string(),
+              (dir / "kestrune-bench-positions.csv").string()};
+    std::FILE* tds = std::fopen(in.tds.c_str(), "wb");
+    std::FILE* pos = std::fopen(in.positions.c_str(), "wb");
+    std::fputs("name,date,td1,td2,td3\n", tds);
+    std::fputs("lat,lon\n", pos);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> lat(60.0, 68.0);
+    std::uniform_real_distribution<double> lon(-6.0, 8.0);
+    const loran::Catalogue& nels = loran::NelsCatalogue();
+    for (int i = 0; i < kRows; ++i) {
+      const double la = lat(random);
+      const double lo = lon(random);
+      const loran::GeoPoint at{la * constants::kPi / 180, lo * constants::kPi / 180};
+      std::fprintf(tds, "wreck %d,1988-05-%02d", i, i % 28 + 1);
+      for (int s = 1; s <= 3; ++s)
+        std::fprintf(tds, ",%.1f", loran::PredictPair(nels, at, 0, s).td);
+      std::fputc('\n', tds);
+      std::fprintf(pos, "%.5f,%.5f\n", la, lo);
+    }
+    std::fclose(tds);
+    std::fclose(pos);
+    return in;
+  }();
+  return inputs;
+}
+
+void RunConvert(benchmark::State& state, std::vector<std::string> args, const std::string& file) {
+  args.push_back(file);
+  const convert::ParsedArguments parsed = convert::ParseArguments(args);
+  for (auto _ : state) {
+    std::FILE* in = std::fopen(file.c_str(), "rb");
+    std::FILE* out = std::fopen("/dev/null", "wb");
+    state.counters["exit"] = convert::Run(parsed.options, in, out, out);
+    std::fclose(in);
+    std::fclose(out);
+  }
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(kRows), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_ConvertFixGivenStart(benchmark::State& state) {
+  RunConvert(state, {"fix", "-q", "--lops", "9007W,9007X,9007Y", "--near", "64 N", "1 E"},
+             MakeInputs().tds);
+}
+BENCHMARK(BM_ConvertFixGivenStart)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_ConvertFixAutomaticStart(benchmark::State& state) {
+  RunConvert(state, {"fix", "-q", "--lops", "9007W,9007X,9007Y"}, MakeInputs().tds);
+}
+BENCHMARK(BM_ConvertFixAutomaticStart)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_ConvertPredict(benchmark::State& state) {
+  RunConvert(state, {"predict", "-q", "--lops", "9007W,9007X,9007Y"}, MakeInputs().positions);
+}
+BENCHMARK(BM_ConvertPredict)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
