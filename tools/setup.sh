@@ -3,7 +3,8 @@
 
 KESTRUNE_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev
   libbenchmark-dev libgeographiclib-dev clang libclang-rt-14-dev clang-format fonts-liberation2
-  nlohmann-json3-dev)
+  nlohmann-json3-dev
+  qt6-svg-dev)
 
 kestrune_install_packages() {
   local missing=()
