@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QShortcut>
 #include <clocale>
 
 #include "app/qt_message_box.hpp"
@@ -25,6 +26,7 @@ Application::Application() = default;
 
 Application::~Application() {
   // The windows unsubscribe from the models, so they go first.
+  chart_.reset();
   views_.clear();
   session_.reset();
 }
@@ -50,10 +52,22 @@ void Application::Open(Form& form) {
     views_.push_back(
         std::make_unique<FormView>(form, [this](Form& closed) { FrameClosed(closed); }));
     view = views_.back().get();
+    if (auto* calc = dynamic_cast<Frm_PosTDCalc*>(&form)) {
+      calc->OpenChart = [this, calc] { ShowChart(*calc); };
+      auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), view);
+      QObject::connect(shortcut, &QShortcut::activated, view, [calc] { calc->cmdChart.DoClick(); });
+    }
   }
   view->show();
   view->raise();
   view->activateWindow();
+}
+
+void Application::ShowChart(Frm_PosTDCalc& calc) {
+  if (!chart_) chart_ = std::make_unique<ChartWindow>(calc, session_->StationCatalogue());
+  chart_->show();
+  chart_->raise();
+  chart_->activateWindow();
 }
 
 void Application::Hide(Form& form) {
@@ -76,6 +90,7 @@ void Application::End() {
     v->SetEnding(true);
     v->hide();
   }
+  if (chart_) chart_->hide();
   QCoreApplication::quit();
 }
 

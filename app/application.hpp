@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/chart_window.hpp"
 #include "app/form_view.hpp"
 #include "calc_window/session.hpp"
 
@@ -42,15 +43,21 @@ class Application {
   FormView* View(const Form& form) const;
   // The program has been told to end; every window is hidden.
   bool Ended() const { return ended_; }
+  // The chart window, or nullptr before the first Chart of the run.
+  ChartWindow* Chart() const { return chart_.get(); }
 
  private:
   void Open(Form& form);
   void Hide(Form& form);
   void FrameClosed(Form& form);
   void End();
+  // Chart (the button or Ctrl+K in the calculation window): the chart
+  // window, created at the first request, comes to the front.
+  void ShowChart(Frm_PosTDCalc& calc);
 
   std::unique_ptr<Session> session_;
   std::vector<std::unique_ptr<FormView>> views_;  // destroyed before the session
+  std::unique_ptr<ChartWindow> chart_;            // likewise
   bool ended_ = false;
 };
 

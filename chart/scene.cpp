@@ -118,9 +118,12 @@ std::pair<Pixel, Pixel> EdgeToward(const ChartView& view, Pixel far, double inse
   return {Pixel{mid.x + u.x * t, mid.y + u.y * t}, u};
 }
 
-void AddTitleBlock(ChartScene& scene, const std::vector<std::string>& lines) {
-  if (lines.empty()) return;
-  const double lineHeight = kTitleFontPx * 1.45;
+constexpr double kTitleLine = kTitleFontPx * 1.45;
+constexpr double kTitleCorner = 8.0;
+
+// The title block's far corner: its width from the longest line at an
+// average advance of the face, as no font is at hand here.
+Pixel TitleCorner(const std::vector<std::string>& lines) {
   std::size_t longest = 0;
   for (const std::string& l : lines) {
     // Characters, not bytes: the degree, micro and sigma signs are two bytes each.
@@ -128,21 +131,25 @@ void AddTitleBlock(ChartScene& scene, const std::vector<std::string>& lines) {
         longest, static_cast<std::size_t>(
                      std::count_if(l.begin(), l.end(), [](char c) { return (c & 0xC0) != 0x80; })));
   }
+  return Pixel{kTitleCorner + 16 + static_cast<double>(longest) * kTitleFontPx * 0.56,
+               kTitleCorner + 10 + kTitleLine * static_cast<double>(lines.size())};
+}
+
+void AddTitleBlock(ChartScene& scene, const std::vector<std::string>& lines) {
+  if (lines.empty()) return;
   Item box;
   box.kind = Item::Kind::Area;
   box.cls = "title-block";
-  const double x0 = 8, y0 = 8;
-  const double x1 = x0 + 16 + static_cast<double>(longest) * kTitleFontPx * 0.56;
-  const double y1 = y0 + 10 + lineHeight * static_cast<double>(lines.size());
-  box.rings.push_back({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
+  const double x0 = kTitleCorner, y0 = kTitleCorner;
+  const Pixel far = TitleCorner(lines);
+  box.rings.push_back({{x0, y0}, {far.x, y0}, {far.x, far.y}, {x0, far.y}});
   box.stroke = kInk;
   box.width = 1.0;
   box.filled = true;
   box.fill = 0xFFFFFF;
   scene.items.push_back(std::move(box));
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    scene.items.push_back(Text("title",
-                               {x0 + 8, y0 + 4 + lineHeight * static_cast<double>(i + 1) - 4},
+    scene.items.push_back(Text("title", {x0 + 8, y0 + kTitleLine * static_cast<double>(i + 1)},
                                lines[i], -1, kInk, kTitleFontPx, i == 0));
   }
 }
@@ -168,6 +175,8 @@ void AddLops(ChartScene& scene, const ChartData& data, const ChartView& view) {
     return (kTraceStepPixels + kTraceStepGrowth * d) * view.metresPerPixel /
            data.projection.ScaleAt(p.lat);
   };
+  std::vector<Pixel> placed;
+  const Pixel title = TitleCorner(data.titleBlock);
   for (std::size_t i = 0; i < data.lops.size(); ++i) {
     const TracedLop trace =
         TraceLop(*data.catalogue, data.lops[i].lop, start, kTracePointsEachWay, stepAt);
@@ -178,21 +187,39 @@ void AddLops(ChartScene& scene, const ChartData& data, const ChartView& view) {
     for (const loran::GeoPoint& p : trace.points) {
       line.push_back(view.ToPixel(data.projection.Forward(p)));
     }
-    // The label near where the line leaves the view ahead.
-    std::optional<Pixel> labelAt;
+    // The label near one end of the line's stretch in the view: the end
+    // farther from the labels placed before, so that LOPs crossing near
+    // the fix do not stack their labels.
+    std::vector<Pixel> ends;
     for (const Pixel& p : line) {
+      const bool underTitle = p.x < title.x + kLabelInset && p.y < title.y + kLabelInset;
       if (p.x >= kLabelInset && p.y >= kLabelInset && p.x <= view.width - kLabelInset &&
-          p.y <= view.height - kLabelInset) {
-        labelAt = p;
+          p.y <= view.height - kLabelInset && !underTitle) {
+        if (ends.size() < 2) ends.push_back(p);
+        ends.back() = p;
       }
     }
+    std::optional<Pixel> labelAt;
+    double room = -1.0;
+    for (const Pixel& end : ends) {
+      double nearest = 1e9;
+      for (const Pixel& other : placed)
+        nearest = std::min(nearest, std::hypot(end.x - other.x, end.y - other.y));
+      if (nearest > room) {
+        room = nearest;
+        labelAt = end;
+      }
+    }
+    if (labelAt) placed.push_back(*labelAt);
     Item item = Line("lop", std::move(line), colour, data.lops[i].lop.weight > 0.0 ? 2.0 : 1.2,
                      !(data.lops[i].lop.weight > 0.0));
     item.id = "lop-" + std::to_string(i + 1);
     scene.items.push_back(std::move(item));
+    // The label reads toward the middle of the view, so that it stays in it.
     if (labelAt) {
-      scene.items.push_back(Text("lop-label", {labelAt->x + 6, labelAt->y - 6}, data.lops[i].label,
-                                 -1, colour, kFontPx, true));
+      const bool right = labelAt->x > view.width / 2;
+      scene.items.push_back(Text("lop-label", {labelAt->x + (right ? -6 : 6), labelAt->y - 6},
+                                 data.lops[i].label, right ? 1 : -1, colour, kFontPx, true));
     }
   }
 }
@@ -231,7 +258,18 @@ void AddStations(ChartScene& scene, const ChartData& data, const ChartView& view
       scene.targets.push_back({p, "Station " + s.name + "  " + CoordText(s.at)});
       continue;
     }
-    const auto [tip, u] = EdgeToward(view, p, kArrowInset);
+    auto [tip, u] = EdgeToward(view, p, kArrowInset);
+    // An arrow whose tip would stand under the title block moves along the
+    // edge to just beyond it.
+    const Pixel corner = TitleCorner(data.titleBlock);
+    if (!data.titleBlock.empty() && tip.x < corner.x + kArrowLength &&
+        tip.y < corner.y + kArrowLength) {
+      if (std::fabs(u.y) > std::fabs(u.x)) {
+        tip.x = corner.x + kArrowLength;
+      } else {
+        tip.y = corner.y + kArrowLength;
+      }
+    }
     const Pixel tail{tip.x - u.x * kArrowLength, tip.y - u.y * kArrowLength};
     const Pixel left{tip.x - u.x * 9 - u.y * 5, tip.y - u.y * 9 + u.x * 5};
     const Pixel right{tip.x - u.x * 9 + u.y * 5, tip.y - u.y * 9 - u.x * 5};
@@ -423,7 +461,12 @@ ChartView FitFixes(const ChartData& data, double width, double height) {
       }
     }
   }
-  return FitView(points, width, height, kFitMargin, kFitMinSpan);
+  // The fixes go below the title block.
+  const double band = TitleCorner(data.titleBlock).y + 10;
+  ChartView view = FitView(points, width, height - band, kFitMargin, kFitMinSpan);
+  view.height = height;
+  view.centre.y += band / 2 * view.metresPerPixel;
+  return view;
 }
 
 ChartScene BuildScene(const ChartData& data, const ChartView& view) {
