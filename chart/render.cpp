@@ -22,7 +22,6 @@ namespace {
 constexpr int kMinExportSide = 16;
 constexpr int kMaxExportSide = 16384;
 constexpr const char* kFontFamily = "Liberation Sans";
-constexpr double kHaloWidth = 3.0;
 
 QColor Colour(std::uint32_t rgb) {
   return QColor(static_cast<int>(rgb >> 16 & 0xFF), static_cast<int>(rgb >> 8 & 0xFF),
@@ -95,7 +94,12 @@ void PaintItem(QPainter& p, const Item& item) {
     case Item::Kind::Area:
       p.setPen(PenOf(item));
       p.setBrush(item.filled ? QBrush(Colour(item.fill)) : Qt::NoBrush);
+      // The land is tens of thousands of edges at small scales; without
+      // antialiasing it fills in a third of the time, and a shore drawn to
+      // the pixel looks no coarser than the data.
+      p.setRenderHint(QPainter::Antialiasing, item.cls != "coast");
       p.drawPath(PathOf(item.rings, true));
+      p.setRenderHint(QPainter::Antialiasing, true);
       break;
     case Item::Kind::Line: {
       p.setPen(PenOf(item));
@@ -123,18 +127,22 @@ void PaintItem(QPainter& p, const Item& item) {
     }
     case Item::Kind::Text: {
       const QFont font = FontOf(item);
+      p.setFont(font);
       const QString text = QString::fromStdString(item.text);
       const double w = QFontMetricsF(font, p.device()).horizontalAdvance(text);
       const double x =
           item.align < 0 ? item.at.x : (item.align == 0 ? item.at.x - w / 2 : item.at.x - w);
-      QPainterPath path;
-      path.addText(QPointF(x, item.at.y), font, text);
-      // Labels on the chart stand on a light halo so that lines and land
-      // under them do not cut the letters.
+      // Labels on the chart stand on a light halo, the text drawn in white
+      // a pixel off every way, so that lines and land under them do not cut
+      // the letters.
       if (item.cls != "title") {
-        p.strokePath(path, QPen(Qt::white, kHaloWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(Qt::white);
+        for (const QPointF& d : {QPointF(-1, -1), QPointF(1, -1), QPointF(-1, 1), QPointF(1, 1)}) {
+          p.drawText(QPointF(x, item.at.y) + d, text);
+        }
       }
-      p.fillPath(path, Colour(item.stroke));
+      p.setPen(Colour(item.stroke));
+      p.drawText(QPointF(x, item.at.y), text);
       break;
     }
   }

@@ -105,6 +105,27 @@ std::string Round(double value) {
   return std::to_string(static_cast<long long>(std::llround(value)));
 }
 
+// The part of the segment a-b within the view and a pixel around it (a
+// dashed line is dashed along its whole length, however far outside).
+std::optional<std::pair<Pixel, Pixel>> InView(const ChartView& view, Pixel a, Pixel b) {
+  double t0 = 0.0, t1 = 1.0;
+  const double d[2] = {b.x - a.x, b.y - a.y};
+  const double lo[2] = {-1.0 - a.x, -1.0 - a.y};
+  const double hi[2] = {view.width + 1 - a.x, view.height + 1 - a.y};
+  for (int k = 0; k < 2; ++k) {
+    if (d[k] == 0.0) {
+      if (lo[k] > 0.0 || hi[k] < 0.0) return std::nullopt;
+      continue;
+    }
+    const double e0 = lo[k] / d[k], e1 = hi[k] / d[k];
+    t0 = std::max(t0, std::min(e0, e1));
+    t1 = std::min(t1, std::max(e0, e1));
+  }
+  if (t0 >= t1) return std::nullopt;
+  return std::pair{Pixel{a.x + t0 * d[0], a.y + t0 * d[1]},
+                   Pixel{a.x + t1 * d[0], a.y + t1 * d[1]}};
+}
+
 // Where the ray from the view's middle through `far` leaves the view inset
 // by `inset` pixels, and the unit direction of that ray.
 std::pair<Pixel, Pixel> EdgeToward(const ChartView& view, Pixel far, double inset) {
@@ -291,8 +312,9 @@ void AddStations(ChartScene& scene, const ChartData& data, const ChartView& view
 void AddPoints(ChartScene& scene, const ChartData& data, const ChartView& view) {
   auto at = [&](loran::GeoPoint g) { return view.ToPixel(data.projection.Forward(g)); };
   if (data.lsqFix && data.coastDistance && !data.coastDistance->onLand) {
-    scene.items.push_back(Line(
-        "coast-distance", {at(*data.lsqFix), at(data.coastDistance->nearest)}, kInk, 1.0, true));
+    if (auto seen = InView(view, at(*data.lsqFix), at(data.coastDistance->nearest))) {
+      scene.items.push_back(Line("coast-distance", {seen->first, seen->second}, kInk, 1.0, true));
+    }
   }
   if (data.estimate) {
     const Pixel p = at(*data.estimate);

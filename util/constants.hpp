@@ -101,12 +101,13 @@ inline constexpr double kParallelLops = 1e-12;
 // Coastline levels of detail: the finest simplification tolerance (radians
 // of longitude and isometric latitude, about 60 m at 60°N), the ratio from
 // one level to the next and the number of simplified levels; a view draws
-// the coarsest level whose tolerance is within this fraction of a pixel,
-// and cuts the land this many pixels outside its edges.
+// the coarsest level whose tolerance is within this many pixels (a filled
+// shore moves by less than that), and cuts the land this many pixels
+// outside its edges.
 inline constexpr double kCoastFinestTolerance = 2e-5;
 inline constexpr double kCoastLevelRatio = 3.0;
 inline constexpr int kCoastLevels = 7;
-inline constexpr double kCoastPixelTolerance = 0.6;
+inline constexpr double kCoastPixelTolerance = 1.5;
 inline constexpr double kCoastClipMargin = 4.0;
 // A chart view spans between these plane metres per pixel.
 inline constexpr double kMinMetresPerPixel = 0.01;
