@@ -1,9 +1,6 @@
-// The chart window through the real program: the Chart button's place, Ctrl+K
-// after a three-LOP solution, the pointer on the fix, zoom, pan and fit, and
-// the chart following a new calculation.
-//
-// With KESTRUNE_SCREENSHOT_DIR set, the test `screenshot` saves chart.png of
-// the worked solution there.
+// The chart window through the real program: the Chart button's place, Ctrl+K,
+// the pointer on the fix, zoom, pan, fit, and following a new calculation.
+// With KESTRUNE_SCREENSHOT_DIR set, `screenshot` saves chart.png there.
 #include <QLabel>
 #include <QPushButton>
 #include <QWheelEvent>
@@ -62,8 +59,8 @@ class ChartTest : public QObject {
     WorkedSolution();
     const kestrune::Frm_PosTDCalc& w = Calc();
     QCOMPARE(w.Controls().back(), static_cast<const kestrune::Control*>(&w.cmdChart));
-    QCOMPARE(w.cmdChart.Caption(), std::string("Chart"));
     const auto& r = w.cmdChart.Rect();
+    QCOMPARE(w.cmdChart.Caption(), std::string("Chart"));
     QVERIFY(r.left >= 0 && r.top >= 0 && r.left + r.width <= w.ClientWidth() &&
             r.top + r.height <= w.ClientHeight());
     for (const kestrune::Control* c : w.Controls()) {

@@ -1,6 +1,5 @@
-// The chart of the worked three-LOP solution at 64°N 4°E exported to every
-// format, and the chart of a list of fixes as a conversion writes it.
-// KESTRUNE_CHART_OUT names a folder to keep the files in.
+// The worked three-LOP solution's chart in every format, and the chart of a
+// list of fixes. KESTRUNE_CHART_OUT names a folder to keep the files in.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -91,8 +90,7 @@ TEST_F(ChartExport, SolutionChartInEveryFormat) {
   EXPECT_TRUE(QSvgRenderer(Path("chart.svg")).isValid());
 
   QFile pdf(Path("chart.pdf"));
-  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
-  const QString bytes = QString::fromLatin1(pdf.readAll());
+  const QString bytes = pdf.open(QIODevice::ReadOnly) ? QString::fromLatin1(pdf.readAll()) : "";
   EXPECT_TRUE(bytes.startsWith("%PDF-"));
   EXPECT_EQ(bytes.count(QRegularExpression("/Type\\s*/Page(?!s)")), 1);
 }
@@ -102,8 +100,7 @@ TEST_F(ChartExport, FixesChartForAConversion) {
                                           {{Rad(62.6), Rad(-6.2)}, "12:30"}};
   EXPECT_EQ(ExportFixesChart(fixes, Path("log.svg").toStdString(), {600, 400}), "");
   QFile svg(Path("log.svg"));
-  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
-  const QByteArray text = svg.readAll();
+  const QByteArray text = svg.open(QIODevice::ReadOnly) ? svg.readAll() : "";
   EXPECT_TRUE(text.contains(">12:30</text>"));
   EXPECT_TRUE(text.contains(">2 fixes</text>"));
   EXPECT_EQ(ExportFixesChart(fixes, Path("log.png").toStdString(), {300, 200}), "");

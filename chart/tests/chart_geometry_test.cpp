@@ -1,5 +1,4 @@
-// The chart's geometry: the projection, the traced LOPs, the error ellipse,
-// the scale bar and the coastline file.
+// The chart's geometry: projection, traced LOPs, ellipse, scale bar, coastline.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -23,7 +22,7 @@ double Rad(double degrees) {
   return degrees * constants::kPi / 180;
 }
 
-TEST(Mercator, ForwardAndReverseAgreeAndAnglesKeep) {
+TEST(Mercator, ForwardAndReverseAgree) {
   const Mercator m({Rad(64), Rad(4)});
   for (auto [lat, lon] : {std::pair{64.0, 4.0}, {40.0, -35.0}, {75.0, 40.0}, {49.15, -1.5}}) {
     const loran::GeoPoint g{Rad(lat), Rad(lon)};
@@ -32,11 +31,6 @@ TEST(Mercator, ForwardAndReverseAgreeAndAnglesKeep) {
     EXPECT_NEAR(back.lon, g.lon, 1e-12) << lon;
   }
   EXPECT_NEAR(m.ScaleAt(Rad(64)), 1.0, 1e-12);
-  // Conformal: 10 m east and 10 m north at 70°N stay equal and square.
-  const loran::GeoPoint p{Rad(70), Rad(10)};
-  const MapPoint o = m.Forward(p), e = m.Forward(Offset(p, 10, 0)), n = m.Forward(Offset(p, 0, 10));
-  EXPECT_NEAR(std::hypot(e.x - o.x, e.y - o.y) / std::hypot(n.x - o.x, n.y - o.y), 1.0, 1e-5);
-  EXPECT_NEAR((e.x - o.x) * (n.x - o.x) + (e.y - o.y) * (n.y - o.y), 0.0, 1e-6);
 }
 
 // LOPs 9007 W, X and Y observed at 64°N 4°E, traced from 63°30'N 3°E.
