@@ -47,14 +47,6 @@ std::vector<Pixel> Outline(const Item& m) {
       return {{c.x, c.y - r}, {c.x + r, c.y}, {c.x, c.y + r}, {c.x - r, c.y}};
     case Item::Shape::Triangle:
       return {{c.x, c.y - r}, {c.x + r, c.y + r * 0.75}, {c.x - r, c.y + r * 0.75}};
-    case Item::Shape::Star: {
-      std::vector<Pixel> star;
-      for (int i = 0; i < 10; ++i) {
-        const double a = M_PI * i / 5, rr = i % 2 == 0 ? r : r * 0.45;
-        star.push_back({c.x + rr * std::sin(a), c.y - rr * std::cos(a)});
-      }
-      return star;
-    }
     default:
       return {};
   }

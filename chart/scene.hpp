@@ -83,7 +83,7 @@ ChartView FitFixes(const ChartData& data, double width, double height);
 // One thing drawn, in paint order; colours are 0xRRGGBB.
 struct Item {
   enum class Kind { Area, Line, Marker, Text };
-  enum class Shape { Circle, Square, Diamond, Triangle, Cross, Star };
+  enum class Shape { Circle, Square, Diamond, Triangle, Cross };
   Kind kind = Kind::Line;
   std::string cls;  // what it shows: "coast", "lop", "ellipse", "fix", ... (the SVG class)
   std::string id;   // "lop-1" ...; may be empty

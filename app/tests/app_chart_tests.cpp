@@ -82,6 +82,8 @@ class ChartTest : public QObject {
     QVERIFY(chart != nullptr && chart->isVisible());
     QVERIFY(QTest::qWaitForWindowExposed(chart));
     QCOMPARE(*chart->Data()->lsqFix, Calc().LastSolution()->lsq->fix);
+    std::string gdop = Calc().lblLsqrGDOP.Caption();  // "GDOP = 1.6"
+    QVERIFY(chart->Data()->titleBlock[3].starts_with(gdop.erase(5, 2) + " "));
 
     // The pointer on the fix shows it as the window's fix labels do.
     QWidget* canvas = chart->Canvas();
