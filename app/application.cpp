@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLocale>
+#include <QShortcut>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,7 @@ Application::Application() = default;
 Application::~Application() {
   // The windows unsubscribe from the models, so they go first.
   help_.reset();
+  chart_.reset();
   views_.clear();
   actions_.clear();
   session_.reset();
@@ -69,6 +71,11 @@ void Application::Open(Form& form) {
         std::make_unique<FormView>(form, [this](Form& closed) { FrameClosed(closed); }));
     view = views_.back().get();
     AddActions(*view);
+    if (auto* calc = dynamic_cast<Frm_PosTDCalc*>(&form)) {
+      calc->OpenChart = [this, calc] { ShowChart(*calc); };
+      auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), view);
+      QObject::connect(shortcut, &QShortcut::activated, view, [calc] { calc->cmdChart.DoClick(); });
+    }
   }
   view->show();
   view->raise();
@@ -94,6 +101,13 @@ void Application::AddActions(FormView& view) {
   view.AddWindowAction(help.get());
 }
 
+void Application::ShowChart(Frm_PosTDCalc& calc) {
+  if (!chart_) chart_ = std::make_unique<ChartWindow>(calc, session_->StationCatalogue());
+  chart_->show();
+  chart_->raise();
+  chart_->activateWindow();
+}
+
 void Application::Hide(Form& form) {
   if (FormView* view = View(form)) view->hide();
 }
@@ -114,6 +128,7 @@ void Application::End() {
     v->SetEnding(true);
     v->hide();
   }
+  if (chart_) chart_->hide();
   QCoreApplication::quit();
 }
 

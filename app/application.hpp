@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/chart_window.hpp"
 #include "app/form_view.hpp"
 #include "calc_window/session.hpp"
 
@@ -50,6 +51,8 @@ class Application {
   // The help window, once F1 has opened it (nullptr before).
   HelpWindow* Help() const { return help_.get(); }
   void ShowHelp();
+  // The chart window, or nullptr before the first Chart of the run.
+  ChartWindow* Chart() const { return chart_.get(); }
 
  private:
   void Open(Form& form);
@@ -59,11 +62,15 @@ class Application {
   void Hide(Form& form);
   void FrameClosed(Form& form);
   void End();
+  // Chart (the button or Ctrl+K in the calculation window): the chart
+  // window, created at the first request, comes to the front.
+  void ShowChart(Frm_PosTDCalc& calc);
 
   std::unique_ptr<Session> session_;
   std::vector<std::unique_ptr<FormView>> views_;  // destroyed before the session
   std::vector<std::unique_ptr<QAction>> actions_;
   std::unique_ptr<HelpWindow> help_;
+  std::unique_ptr<ChartWindow> chart_;  // likewise
   bool ended_ = false;
 };
 

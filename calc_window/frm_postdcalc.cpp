@@ -240,6 +240,8 @@ Frm_PosTDCalc::Frm_PosTDCalc(SetupState& setup, const loran::Catalogue& catalogu
                            &Frame2, "dN")),
       lblMeanDE(Add<Label>("lblMeanDE", -1, TwipsRect{kDeCol.left, kMeanTop, kDeCol.width, 240},
                            &Frame2, "dE")),
+      cmdChart(
+          Add<CommandButton>("cmdChart", -1, TwipsRect{240, 7680, 1455, 495}, nullptr, "Chart")),
       setup_(setup),
       catalogue_(catalogue),
       stations_(static_cast<std::size_t>(catalogue.Size())) {
@@ -291,6 +293,7 @@ Frm_PosTDCalc::Frm_PosTDCalc(SetupState& setup, const loran::Catalogue& catalogu
   cmdCopyTD.Click = [this] { cmdCopyTD_Click(); };
   cmdCalc.Click = [this] { cmdCalc_Click(); };
   cmdExit.Click = [this] { cmdExit_Click(); };
+  cmdChart.Click = [this] { cmdChart_Click(); };
   // Copying before any estimate would write zeros over the typed TDs.
   cmdCopyTD.SetEnabled(false);
 }
@@ -396,6 +399,10 @@ void Frm_PosTDCalc::cmdExit_Click() {
       return;
   }
   if (EndProgram) EndProgram();
+}
+
+void Frm_PosTDCalc::cmdChart_Click() {
+  if (OpenChart) OpenChart();
 }
 
 void Frm_PosTDCalc::txtEstLat_GotFocus() {

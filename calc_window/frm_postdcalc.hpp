@@ -109,12 +109,17 @@ class Frm_PosTDCalc : public Form {
   Label& lblMeanDN;
   Label& lblMeanDE;
 
+  // Opens the chart of the last position solution; created after every
+  // other control, in the free space below cmdCalc.
+  CommandButton& cmdChart;
+
   // Event handlers.
   void Form_Load();
   void cmdCalcTD_Click();
   void cmdCalc_Click();
   void cmdCopyTD_Click();
   void cmdExit_Click();
+  void cmdChart_Click();
   void txtEstLat_GotFocus();
   void txtEstLat_LostFocus();
   void txtEstLon_GotFocus();
@@ -133,6 +138,8 @@ class Frm_PosTDCalc : public Form {
 
   // Called by EXIT after Yes (and a successful save) or No: end the program.
   std::function<void()> EndProgram;
+  // Called by cmdChart: the front end shows the chart window.
+  std::function<void()> OpenChart;
 
   const loran::Catalogue& StationCatalogue() const { return catalogue_; }
   const SetupState& SharedSetup() const { return setup_; }

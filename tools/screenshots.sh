@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Saves pictures of both windows to docs/: the setup dialog with three LOPs
 # of chain 9007 picked (docs/setup-dialog.png) and the calculation window
-# after a three-LOP position solution at 64 N 4 E (docs/calc-window.png).
+# after a three-LOP position solution at 64 N 4 E (docs/calc-window.png),
+# and the chart of the worked solution (docs/chart.png: LOPs 9007 W, X and
+# Y, TDs copied from CALC TD est at 64 N 4 E, solved from 63 30 N 3 E).
 # The GUI test program drives the real widgets and draws them with Qt's
 # offscreen platform, so no display is needed.
 #   KESTRUNE_BUILD_DIR  build directory to use (default build-screenshots)
@@ -11,8 +13,10 @@ source tools/setup.sh
 kestrune_install_packages
 dir="${KESTRUNE_BUILD_DIR:-build-screenshots}"
 kestrune_configure "$dir" -DKESTRUNE_GUI=ON -DKESTRUNE_TESTS=ON -DKESTRUNE_BENCH=OFF
-cmake --build "$dir" --target app_session_tests
+cmake --build "$dir" --target app_session_tests app_chart_tests
 mkdir -p docs
 KESTRUNE_SCREENSHOT_DIR="$PWD/docs" QT_QPA_PLATFORM=offscreen \
   "$dir/app/app_session_tests" screenshots
-ls -l docs/setup-dialog.png docs/calc-window.png
+KESTRUNE_SCREENSHOT_DIR="$PWD/docs" QT_QPA_PLATFORM=offscreen \
+  "$dir/app/app_chart_tests" screenshot
+ls -l docs/setup-dialog.png docs/calc-window.png docs/chart.png

@@ -7,7 +7,8 @@ KESTRUNE_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev
   fonts-liberation
   desktop-file-utils
   dpkg-dev
-  libxml2-utils)
+  libxml2-utils
+  qt6-svg-dev)
 
 kestrune_install_packages() {
   local missing=()

@@ -66,6 +66,59 @@ inline constexpr double kMaxLongitude = 180.0;  // degrees; a larger typed longi
 // are a whole minute whatever the number of decimals.
 inline constexpr float kSecondsGuard = 59.9999f;
 
+// Chart.
+inline constexpr double kMetresPerNauticalMile = 1852.0;
+// Standard deviation of an observed TD, microseconds, when the user sets
+// none: a typical short-term repeatability of a Loran-C receiver. For scale,
+// ten months of measurements in Indiana found RMS TD errors of 0.2 us or
+// less, which include the seasonal propagation changes a single fix does
+// not see ("Experimentally determined accuracy and stability of Loran C
+// signals for land vehicle location",
+// scilit.com/publications/45f91a3ecc346af0601df8491e3cbbae).
+inline constexpr double kDefaultTdSigma = 0.1;
+// Semi-axes of the 95 % error ellipse in standard deviations: the square
+// root of the chi-square quantile of two degrees of freedom, sqrt(-2 ln 0.05).
+inline constexpr double kEllipse95Scale = 2.447746830680816;
+// LOP tracing: the TD a traced point must predict (us), the Newton passes
+// allowed per point, the largest turn between two steps (radians), and the
+// gradient below which the LOP is too close to a baseline extension to
+// follow (range difference per metre: 2 sin(alpha/2) for the angle alpha
+// between the stations seen from the point).
+inline constexpr double kTraceTdTolerance = 1e-5;
+inline constexpr int kTraceNewtonPasses = 8;
+inline constexpr int kTraceStartPasses = 32;  // from a start far off the line
+inline constexpr int kTraceHalvings = 10;     // of a step that turned too far
+inline constexpr double kTraceMaxTurn = 0.15;
+inline constexpr double kTraceMinGradient = 0.03;
+// A LOP is traced across a view in steps of this many pixels inside it,
+// growing by this fraction of the distance outside it, up to this many view
+// diagonals beyond its edges (and this many points each way).
+inline constexpr double kTraceStepPixels = 4.0;
+inline constexpr double kTraceStepGrowth = 0.5;
+inline constexpr double kTraceReach = 0.5;
+inline constexpr int kTracePointsEachWay = 4000;
+// The chart ends this close to a pole (degrees), where Mercator stretches without bound.
+inline constexpr double kChartMaxLatitude = 85.0;
+// Two LOPs whose normal matrix has a determinant below this fraction of the
+// product of its diagonal are parallel: their fix has no ellipse.
+inline constexpr double kParallelLops = 1e-12;
+// Coastline levels of detail: the finest simplification tolerance (radians
+// of longitude and isometric latitude, about 60 m at 60°N), the ratio from
+// one level to the next and the number of simplified levels; a view draws
+// the coarsest level whose tolerance is within this many pixels (a filled
+// shore moves by less than that), and cuts the land this many pixels
+// outside its edges.
+inline constexpr double kCoastFinestTolerance = 2e-5;
+inline constexpr double kCoastLevelRatio = 3.0;
+inline constexpr int kCoastLevels = 7;
+inline constexpr double kCoastPixelTolerance = 1.5;
+inline constexpr double kCoastClipMargin = 4.0;
+// A chart view spans between these plane metres per pixel.
+inline constexpr double kMinMetresPerPixel = 0.01;
+inline constexpr double kMaxMetresPerPixel = 1e5;
+// Mercator: the isometric latitude is inverted until a step is below this (radians).
+inline constexpr double kMercatorTolerance = 1e-14;
+
 }  // namespace kestrune::constants
 
 namespace kestrune::constants {

@@ -1,0 +1,140 @@
+// The chart window through the real program: the Chart button's place, Ctrl+K,
+// the pointer on the fix, zoom, pan, fit, and following a new calculation.
+// With KESTRUNE_SCREENSHOT_DIR set, `screenshot` saves chart.png there.
+#include <QLabel>
+#include <QPushButton>
+#include <QWheelEvent>
+#include <QtTest>
+#include <memory>
+
+#include "app/application.hpp"
+#include "app/qt_message_box.hpp"
+#include "calc_window/frm_postdcalc.hpp"
+#include "chain_setup/frm_loransetup.hpp"
+#include "platform/locale.hpp"
+
+using kestrune::app::Application;
+
+class ChartTest : public QObject {
+  Q_OBJECT
+
+ private:
+  kestrune::app::QtMessageBoxService boxes_;
+  std::unique_ptr<Application> app_;
+
+  kestrune::Frm_PosTDCalc& Calc() { return *app_->GetSession().CalcWindow(); }
+  // The pointer moved over `w` (QTest's move does not reach an offscreen window).
+  static void Move(QWidget* w, QPointF to, Qt::MouseButtons held) {
+    QMouseEvent move(QEvent::MouseMove, to, w->mapToGlobal(to), Qt::NoButton, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+  }
+  void Press(kestrune::CommandButton& button) {
+    QTest::mouseClick(app_->View(Calc())->WidgetOf(button), Qt::LeftButton);
+  }
+
+  // LOPs 9007 W, X and Y; the TDs of 64°N 4°E, solved from 63°30'N 3°E.
+  void WorkedSolution() {
+    kestrune::SetMessageBoxService(&boxes_);
+    kestrune::SetDecimalSeparator('.');
+    app_ = std::make_unique<Application>();
+    app_->Start();
+    kestrune::Frm_LoranSetup& setup = *app_->GetSession().SetupDialog();
+    setup.cmbNoOfLops.SetListIndex(1);
+    for (int i = 1; i <= 3; ++i) {
+      setup.cmbMaster(i).SetListIndex(0);
+      setup.cmbSecondary(i).SetListIndex(i - 1);
+    }
+    setup.cmdAccept.DoClick();
+    Calc().txtEstLat.SetText("64 0 0N");
+    Calc().txtEstLon.SetText("4 0 0E");
+    Press(Calc().cmdCalcTD);
+    Press(Calc().cmdCopyTD);
+    Calc().txtEstLat.SetText("63 30 0N");
+    Calc().txtEstLon.SetText("3 0 0E");
+    Press(Calc().cmdCalc);
+  }
+
+ private slots:
+  void chartButtonTakesFreeSpaceAfterEveryOtherControl() {
+    WorkedSolution();
+    const kestrune::Frm_PosTDCalc& w = Calc();
+    QCOMPARE(w.Controls().back(), static_cast<const kestrune::Control*>(&w.cmdChart));
+    const auto& r = w.cmdChart.Rect();
+    QCOMPARE(w.cmdChart.Caption(), std::string("Chart"));
+    QVERIFY(r.left >= 0 && r.top >= 0 && r.left + r.width <= w.ClientWidth() &&
+            r.top + r.height <= w.ClientHeight());
+    for (const kestrune::Control* c : w.Controls()) {
+      if (c == &w.cmdChart || c->Container() != nullptr) continue;
+      const auto& o = c->Rect();
+      QVERIFY2(r.left + r.width <= o.left || o.left + o.width <= r.left ||
+                   r.top + r.height <= o.top || o.top + o.height <= r.top,
+               c->ObjectName().c_str());
+    }
+  }
+
+  void ctrlKOpensTheChartWhichFollowsZoomsPansAndFits() {
+    WorkedSolution();
+    QVERIFY(app_->Chart() == nullptr);
+    app_->View(Calc())->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(app_->View(Calc())));
+    QTest::keyClick(app_->View(Calc()), Qt::Key_K, Qt::ControlModifier);
+    kestrune::app::ChartWindow* chart = app_->Chart();
+    QVERIFY(chart != nullptr && chart->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(chart));
+    QCOMPARE(*chart->Data()->lsqFix, Calc().LastSolution()->lsq->fix);
+    std::string gdop = Calc().lblLsqrGDOP.Caption();  // "GDOP = 1.6"
+    QVERIFY(chart->Data()->titleBlock[3].starts_with(gdop.erase(5, 2) + " "));
+
+    // The pointer on the fix shows it as the window's fix labels do.
+    QWidget* canvas = chart->Canvas();
+    const auto fix =
+        chart->View().ToPixel(chart->Data()->projection.Forward(*chart->Data()->lsqFix));
+    Move(canvas, QPointF(fix.x, fix.y), Qt::NoButton);
+    QCOMPARE(
+        chart->findChild<QLabel*>("chartStatus")->text().toStdString(),
+        "Least-squares fix  " + Calc().lblLsqrLat.Caption() + "  " + Calc().lblLsqrLon.Caption());
+
+    const kestrune::chart::ChartView framed = chart->View();
+    const double fitted = framed.metresPerPixel;
+    QTest::keyClick(canvas, Qt::Key_Plus);
+    QCOMPARE(chart->View().metresPerPixel, fitted / 1.25);
+    QWheelEvent wheel(QPointF(10, 10), canvas->mapToGlobal(QPointF(10, 10)), {}, {0, -120},
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &wheel);
+    QCOMPARE(chart->View().metresPerPixel, fitted);
+    const auto before = chart->View().centre;
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(100, 100));
+    Move(canvas, QPointF(140, 70), Qt::LeftButton);
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(140, 70));
+    QCOMPARE(chart->View().centre.x, before.x - 40 * fitted);
+    QCOMPARE(chart->View().centre.y, before.y - 30 * fitted);
+    QTest::mouseClick(chart->findChild<QPushButton*>("chartFit"), Qt::LeftButton);
+    QCOMPARE(chart->View().centre.x, framed.centre.x);
+    QCOMPARE(chart->View().metresPerPixel, fitted);
+
+    // A new calculation moves the fix, and the chart with it.
+    Calc().txtTD(1).SetText("15374.500");
+    Press(Calc().cmdCalc);
+    QCOMPARE(*chart->Data()->lsqFix, Calc().LastSolution()->lsq->fix);
+    QVERIFY(chart->View().centre.x != framed.centre.x);
+  }
+
+  void screenshot() {
+    const QByteArray out = qgetenv("KESTRUNE_SCREENSHOT_DIR");
+    if (out.isEmpty()) QSKIP("KESTRUNE_SCREENSHOT_DIR not set");
+    WorkedSolution();
+    Press(Calc().cmdChart);
+    kestrune::app::ChartWindow* chart = app_->Chart();
+    QVERIFY(QTest::qWaitForWindowExposed(chart));
+    for (int i = 0; i < 9; ++i) chart->Zoom(1 / 1.25);
+    QVERIFY(chart->grab().save(QString::fromLocal8Bit(out) + "/chart.png"));
+  }
+
+  void cleanup() {
+    app_.reset();
+    kestrune::SetMessageBoxService(nullptr);
+  }
+};
+
+QTEST_MAIN(ChartTest)
+#include "app_chart_tests.moc"

@@ -1,0 +1,139 @@
+// Timings of the chart with 6 LOPs (observed at 61°N 2°E, solved from
+// 60°30'N 1°E) in a 900 x 600 view: the LOPs traced for one view at several
+// zoom levels (the scene without land, which the traces dominate), the
+// whole scene with land, its painting into an offscreen QImage, the
+// coastline file read and prepared, and the chart window opened. Before the
+// benchmarks it times, once, the first opening of the chart window in a
+// fresh process, coastline file read included, as a press of Chart does.
+//   QT_QPA_PLATFORM=offscreen build/bench/kestrune_chart_bench
+//       --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "app/chart_window.hpp"
+#include "chart/render.hpp"
+#include "platform/locale.hpp"
+#include "util/constants.hpp"
+
+namespace {
+
+using namespace kestrune;
+
+double Rad(double degrees) {
+  return degrees * constants::kPi / 180.0;
+}
+
+constexpr std::pair<std::int16_t, std::int16_t> kPairs[] = {{0, 1}, {0, 2}, {0, 3},
+                                                            {0, 4}, {8, 9}, {8, 10}};
+
+// The calculation window after CALC Pos Solutions with the six LOPs.
+struct Solved {
+  SetupState setup;
+  std::unique_ptr<Frm_PosTDCalc> window;
+  Solved() {
+    const loran::Catalogue& cat = loran::NelsCatalogue();
+    setup.NoOfLops = 6;
+    for (int i = 1; i <= 6; ++i) {
+      setup.LopTable(i).MasterIndex = kPairs[i - 1].first;
+      setup.LopTable(i).SecondaryIndex = kPairs[i - 1].second;
+      setup.LopTable(i).Weight = 1.0f;
+      setup.LopTable(i).ObservedTd =
+          loran::PredictPair(cat, {Rad(61), Rad(2)}, kPairs[i - 1].first, kPairs[i - 1].second).td;
+    }
+    setup.EstLat = Rad(60.5);
+    setup.EstLon = Rad(1);
+    window = std::make_unique<Frm_PosTDCalc>(setup, cat);
+    window->Form_Load();
+    window->LoranCalc(2);
+  }
+};
+
+Solved& Solution() {
+  static Solved solved;
+  return solved;
+}
+
+chart::ChartData Data(bool withLand) {
+  const chart::LoadedCoast& coast = chart::ProgramCoast();
+  return chart::SolutionChart(*Solution().window->LastSolution(), loran::NelsCatalogue(),
+                              withLand ? coast.layer : nullptr, coast.problem,
+                              constants::kDefaultTdSigma, "2024-05-17");
+}
+
+// The fitted view zoomed by 1.25^zoom about the fix: -16 shows the whole
+// region, 0 the fixes, 40 a few metres.
+chart::ChartView ViewAt(const chart::ChartData& data, int zoom) {
+  const chart::ChartView fitted = chart::FitFixes(data, 900, 600);
+  return fitted.Zoomed(std::pow(1.25, zoom), fitted.ToPixel(data.projection.Forward(*data.lsqFix)));
+}
+
+void BM_TraceLops(benchmark::State& state) {
+  const chart::ChartData data = Data(false);
+  const chart::ChartView view = ViewAt(data, static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(chart::BuildScene(data, view));
+}
+BENCHMARK(BM_TraceLops)->Arg(-16)->Arg(0)->Arg(16)->Arg(40)->Unit(benchmark::kMillisecond);
+
+void BM_BuildScene(benchmark::State& state) {
+  const chart::ChartData data = Data(true);
+  const chart::ChartView view = ViewAt(data, static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(chart::BuildScene(data, view));
+}
+BENCHMARK(BM_BuildScene)->Arg(-16)->Arg(0)->Arg(16)->Arg(40)->Unit(benchmark::kMillisecond);
+
+void BM_PaintScene(benchmark::State& state) {
+  const chart::ChartData data = Data(true);
+  const chart::ChartScene scene =
+      chart::BuildScene(data, ViewAt(data, static_cast<int>(state.range(0))));
+  QImage image(900, 600, QImage::Format_ARGB32_Premultiplied);
+  for (auto _ : state) {
+    QPainter painter(&image);
+    chart::PaintScene(painter, scene);
+  }
+}
+BENCHMARK(BM_PaintScene)->Arg(-16)->Arg(0)->Arg(16)->Arg(40)->Unit(benchmark::kMillisecond);
+
+void BM_ReadCoastline(benchmark::State& state) {
+  const std::string path =
+      chart::FindCoastlineFile(QCoreApplication::applicationDirPath().toStdString());
+  for (auto _ : state) {
+    chart::CoastlineRead read = chart::ReadCoastline(path);
+    benchmark::DoNotOptimize(chart::CoastLayer(std::move(*read.coast)));
+  }
+}
+BENCHMARK(BM_ReadCoastline)->Unit(benchmark::kMillisecond);
+
+// Created, shown and painted once, as after a press of Chart.
+void OpenChart() {
+  app::ChartWindow window(*Solution().window, loran::NelsCatalogue());
+  window.show();
+  benchmark::DoNotOptimize(window.grab());
+}
+
+void BM_OpenChartWindow(benchmark::State& state) {
+  for (auto _ : state) OpenChart();
+}
+BENCHMARK(BM_OpenChartWindow)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  SetDecimalSeparator('.');
+  Solution();
+  const auto start = std::chrono::steady_clock::now();
+  OpenChart();
+  const std::chrono::duration<double, std::milli> first = std::chrono::steady_clock::now() - start;
+  std::printf("first chart window, coastline file read included: %.1f ms\n", first.count());
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
