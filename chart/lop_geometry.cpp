@@ -135,44 +135,4 @@ TracedLop TraceLop(const loran::Catalogue& catalogue, const loran::Lop& lop, lor
   return out;
 }
 
-std::vector<TdGradient> TdGradientsAt(const loran::Catalogue& catalogue,
-                                      std::span<const loran::Lop> lops, loran::GeoPoint at) {
-  std::vector<TdGradient> out;
-  for (const loran::Lop& lop : lops) {
-    const TdAt e = Evaluate(catalogue, lop, at);
-    out.push_back(TdGradient{e.gE, e.gN, lop.weight});
-  }
-  return out;
-}
-
-std::optional<ErrorEllipse> FixErrorEllipse(std::span<const TdGradient> gradients, double sigma,
-                                            double scale) {
-  // Normal matrix A^T W A (us^2 / m^2), symmetric: [a b; b d].
-  double a = 0.0, b = 0.0, d = 0.0;
-  int used = 0;
-  for (const TdGradient& g : gradients) {
-    if (!(g.weight > 0.0)) continue;
-    ++used;
-    a += g.weight * g.east * g.east;
-    b += g.weight * g.east * g.north;
-    d += g.weight * g.north * g.north;
-  }
-  const double det = a * d - b * b;
-  // Parallel LOPs leave the normal matrix singular to rounding.
-  if (used < 2 || !(det > kParallelLops * (a * d))) return std::nullopt;
-  // C = sigma^2 (A^T W A)^-1 = sigma^2 / det [d -b; -b a].
-  const double cEE = sigma * sigma * d / det;
-  const double cNN = sigma * sigma * a / det;
-  const double cEN = -sigma * sigma * b / det;
-  const double mid = (cEE + cNN) / 2;
-  const double half = std::hypot((cEE - cNN) / 2, cEN);
-  // The major axis at angle theta from east, so its azimuth is pi/2 - theta.
-  // (+ 0.0 turns a covariance of -0 into +0: the same axis, one azimuth.)
-  const double theta = 0.5 * std::atan2(2 * cEN + 0.0, cEE - cNN);
-  double azimuth = kHalfPi - theta;
-  if (azimuth >= kPi) azimuth -= kPi;
-  return ErrorEllipse{scale * std::sqrt(mid + half), scale * std::sqrt(std::max(mid - half, 0.0)),
-                      azimuth};
-}
-
 }  // namespace kestrune::chart

@@ -36,32 +36,4 @@ struct TracedLop {
 TracedLop TraceLop(const loran::Catalogue& catalogue, const loran::Lop& lop, loran::GeoPoint start,
                    int maxPointsEachWay, const std::function<double(loran::GeoPoint)>& stepAt);
 
-// The TD gradient of one LOP at a position, and the weight it had in the fix.
-struct TdGradient {
-  double east = 0.0;    // microseconds per metre east
-  double north = 0.0;   // microseconds per metre north
-  double weight = 1.0;  // 0 (not in the fix) to 1
-};
-
-// The TD gradients of `lops` at `at`; faults of the prediction pass on.
-std::vector<TdGradient> TdGradientsAt(const loran::Catalogue& catalogue,
-                                      std::span<const loran::Lop> lops, loran::GeoPoint at);
-
-// An error ellipse of a fix on the ground.
-struct ErrorEllipse {
-  double semiMajor = 0.0;  // metres
-  double semiMinor = 0.0;  // metres
-  double azimuth = 0.0;    // radians clockwise from north of the major axis, [0, pi)
-};
-
-// The ellipse of the weighted least-squares fix whose LOPs have `gradients`
-// when every observed TD has the standard deviation `sigma` (microseconds,
-// > 0) divided by the square root of its weight: the covariance
-// sigma^2 (A^T W A)^-1 of the design matrix A of the gradients and the
-// weights W, its axes scaled by `scale` standard deviations (default: 95 %
-// probability in two dimensions). Empty when fewer than two LOPs with a
-// weight cross, or when they are parallel.
-std::optional<ErrorEllipse> FixErrorEllipse(std::span<const TdGradient> gradients, double sigma,
-                                            double scale);
-
 }  // namespace kestrune::chart

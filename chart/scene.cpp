@@ -247,7 +247,7 @@ void AddLops(ChartScene& scene, const ChartData& data, const ChartView& view) {
 
 void AddEllipse(ChartScene& scene, const ChartData& data, const ChartView& view) {
   if (!data.lsqFix || !data.ellipse) return;
-  const ErrorEllipse& e = *data.ellipse;
+  const loran::ErrorEllipse& e = *data.ellipse;
   std::vector<Pixel> ring;
   for (int i = 0; i < kEllipsePoints; ++i) {
     const double t = kTwoPi * i / kEllipsePoints;
@@ -425,8 +425,9 @@ ChartData SolutionChart(const PositionSolution& solution, const loran::Catalogue
   }
   if (d.lsqFix) {
     try {
-      const std::vector<TdGradient> g = TdGradientsAt(catalogue, solution.lops, *d.lsqFix);
-      d.ellipse = FixErrorEllipse(g, sigmaTd, kEllipse95Scale);
+      const std::vector<loran::TdGradient> g =
+          loran::TdGradientsAt(catalogue, solution.lops, *d.lsqFix);
+      d.ellipse = loran::FixErrorEllipse(g, sigmaTd, kEllipse95Scale);
     } catch (const RuntimeFault&) {
     }
   }

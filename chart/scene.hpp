@@ -14,6 +14,7 @@
 #include "chart/coastline.hpp"
 #include "chart/lop_geometry.hpp"
 #include "chart/projection.hpp"
+#include "loran/accuracy.hpp"
 #include "loran/catalogue.hpp"
 
 namespace kestrune::chart {
@@ -50,7 +51,7 @@ struct ChartData {
   };
   std::vector<PlotLop> lops;
   std::optional<loran::GeoPoint> lsqFix;
-  std::optional<ErrorEllipse> ellipse;  // around lsqFix
+  std::optional<loran::ErrorEllipse> ellipse;  // around lsqFix
   struct PairFix {
     int k = 0;  // combination number, 1-based
     loran::GeoPoint at;

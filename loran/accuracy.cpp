@@ -1,13 +1,14 @@
 // The error ellipse of a fix.
 //
 // Notation:
-//   gE, gN     gradient of a LOP's range difference, metres per metre
-//   w          weight of a LOP
-//   N          normal matrix M^T W M (2 x 2: a b / b d)
-//   C          covariance sigma_r^2 N^-1 (square metres)
-//   l1, l2     eigenvalues of C, l1 >= l2
+//   A          the LOPs' TD gradients (us per metre), one row each
+//   W          their weights
+//   N          the normal matrix A^T W A = [a b; b d]
+//   C          the covariance sigma^2 N^-1 = sigma^2 / det [d -b; -b a], square metres
+//   theta      angle of the major axis from east, counter-clockwise
 #include "loran/accuracy.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "loran/prediction.hpp"
@@ -15,37 +16,63 @@
 
 namespace kestrune::loran {
 
-std::optional<ErrorEllipse> FixErrorEllipse(const Catalogue& catalogue, std::span<const Lop> lops,
-                                            GeoPoint fix, double tdSigma) {
+namespace {
+
+struct Covariance {
+  double ee = 0.0, nn = 0.0, en = 0.0;  // square metres
+};
+
+std::optional<Covariance> CovarianceOf(std::span<const TdGradient> gradients, double sigma) {
   double a = 0.0, b = 0.0, d = 0.0;
-  for (const Lop& lop : lops) {
-    if (!(lop.weight > 0.0)) continue;
-    const PairRanges r = RangePair(fix, catalogue.At(lop.master), catalogue.At(lop.secondary));
-    const LopLinearisation g = TdPartials(r, 0.0, 0.0);
-    a += lop.weight * g.gradEast * g.gradEast;
-    b += lop.weight * g.gradEast * g.gradNorth;
-    d += lop.weight * g.gradNorth * g.gradNorth;
+  int used = 0;
+  for (const TdGradient& g : gradients) {
+    if (!(g.weight > 0.0)) continue;
+    ++used;
+    a += g.weight * g.east * g.east;
+    b += g.weight * g.east * g.north;
+    d += g.weight * g.north * g.north;
   }
   const double det = a * d - b * b;
-  // A determinant lost in the rounding of its terms: the LOPs are parallel.
-  if (!(det > 1e-12 * (a * d + b * b))) return std::nullopt;
-  const double sr2 = std::pow(tdSigma * constants::kSignalSpeed, 2);
-  ErrorEllipse e;
-  const double cEE = sr2 * d / det;
-  const double cNN = sr2 * a / det;
-  e.covEN = -sr2 * b / det;
-  e.sigmaEast = std::sqrt(cEE);
-  e.sigmaNorth = std::sqrt(cNN);
-  const double mean = (cEE + cNN) / 2.0;
-  const double root = std::sqrt(std::pow((cEE - cNN) / 2.0, 2) + e.covEN * e.covEN);
-  e.semiMajor = kEllipse95 * std::sqrt(mean + root);
-  e.semiMinor = kEllipse95 * std::sqrt(std::max(mean - root, 0.0));
-  // The major axis from north towards east.
-  double theta = 0.5 * std::atan2(2.0 * e.covEN, cNN - cEE) * 180.0 / constants::kPi;
-  if (theta < 0.0) theta += 180.0;
-  e.orientation = theta >= 180.0 ? theta - 180.0 : theta;
-  e.drms2 = 2.0 * std::sqrt(cEE + cNN);
-  return e;
+  // Parallel LOPs leave the normal matrix singular to rounding.
+  if (used < 2 || !(det > constants::kParallelLops * (a * d))) return std::nullopt;
+  return Covariance{sigma * sigma * d / det, sigma * sigma * a / det, -sigma * sigma * b / det};
+}
+
+}  // namespace
+
+std::vector<TdGradient> TdGradientsAt(const Catalogue& catalogue, std::span<const Lop> lops,
+                                      GeoPoint at) {
+  std::vector<TdGradient> out;
+  for (const Lop& lop : lops) {
+    const PairRanges r = RangePair(at, catalogue.At(lop.master), catalogue.At(lop.secondary));
+    const LopLinearisation lin = TdPartials(r, 0.0, 0.0);
+    out.push_back(TdGradient{lin.gradEast / constants::kSignalSpeed,
+                             lin.gradNorth / constants::kSignalSpeed, lop.weight});
+  }
+  return out;
+}
+
+std::optional<ErrorEllipse> FixErrorEllipse(std::span<const TdGradient> gradients, double sigma,
+                                            double scale) {
+  const std::optional<Covariance> c = CovarianceOf(gradients, sigma);
+  if (!c) return std::nullopt;
+  const double mid = (c->ee + c->nn) / 2;
+  const double half = std::hypot((c->ee - c->nn) / 2, c->en);
+  // (+ 0.0 turns a covariance of -0 into +0: the same axis, one azimuth.)
+  const double theta = 0.5 * std::atan2(2 * c->en + 0.0, c->ee - c->nn);
+  double azimuth = constants::kHalfPi - theta;
+  if (azimuth >= constants::kPi) azimuth -= constants::kPi;
+  return ErrorEllipse{scale * std::sqrt(mid + half), scale * std::sqrt(std::max(mid - half, 0.0)),
+                      azimuth};
+}
+
+std::optional<FixAccuracy> FixAccuracyAt(const Catalogue& catalogue, std::span<const Lop> lops,
+                                         GeoPoint fix, double tdSigma) {
+  const std::vector<TdGradient> g = TdGradientsAt(catalogue, lops, fix);
+  const std::optional<ErrorEllipse> e = FixErrorEllipse(g, tdSigma, constants::kEllipse95Scale);
+  if (!e) return std::nullopt;
+  const Covariance c = *CovarianceOf(g, tdSigma);
+  return FixAccuracy{*e, 2.0 * std::sqrt(c.ee + c.nn)};
 }
 
 }  // namespace kestrune::loran

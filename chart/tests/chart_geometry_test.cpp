@@ -64,7 +64,7 @@ TEST(TraceLop, EveryPointPredictsTheObservedTdAndTheLinePassesThroughTheFix) {
 TEST(FixErrorEllipse, AxesFollowTheCovarianceOfTheGradients) {
   const double r = std::sqrt(0.5);
   struct Case {
-    TdGradient a, b;
+    loran::TdGradient a, b;
     double major, minor, azimuth;
   } cases[] = {
       {{1.0 / 300, 0, 1}, {0, 1.0 / 500, 1}, 122.38734153, 73.43240492, 0.0},
@@ -72,15 +72,15 @@ TEST(FixErrorEllipse, AxesFollowTheCovarianceOfTheGradients) {
       {{r / 300, r / 300, 1}, {-r / 500, r / 500, 1}, 122.38734153, 73.43240492, 3 * M_PI / 4},
   };
   for (const Case& c : cases) {
-    const TdGradient g[] = {c.a, c.b};
-    const auto e = FixErrorEllipse(g, 0.1, constants::kEllipse95Scale);
+    const loran::TdGradient g[] = {c.a, c.b};
+    const auto e = loran::FixErrorEllipse(g, 0.1, constants::kEllipse95Scale);
     ASSERT_TRUE(e.has_value());
     EXPECT_NEAR(e->semiMajor, c.major, 1e-6);
     EXPECT_NEAR(e->semiMinor, c.minor, 1e-6);
     EXPECT_NEAR(e->azimuth, c.azimuth, 1e-9);
   }
-  const TdGradient parallel[] = {{1.0 / 300, 0, 1}, {2.0 / 300, 0, 1}};
-  EXPECT_FALSE(FixErrorEllipse(parallel, 0.1, constants::kEllipse95Scale).has_value());
+  const loran::TdGradient parallel[] = {{1.0 / 300, 0, 1}, {2.0 / 300, 0, 1}};
+  EXPECT_FALSE(loran::FixErrorEllipse(parallel, 0.1, constants::kEllipse95Scale).has_value());
 }
 
 TEST(RoundScaleBar, RoundLengthInMetresOrNauticalMiles) {

@@ -264,25 +264,20 @@ TEST(PositionSolution, SixLopsThroughTheLibrary) {
   EXPECT_EQ(failing.messages, Messages{kTwoLopFailure});
 }
 
-// Two LOPs crossing at right angles: the ellipse's semi-axes are the TD
-// sigma times each LOP's gradient (1 sigma), scaled to 95 %.
-TEST(ErrorEllipse, RightAnglesGiveSigmaTimesGradient) {
+// The 2drms and the 95 % ellipse of a fix from its LOPs at the fix: two
+// LOPs crossing at right angles give twice the root of the two variances.
+TEST(FixAccuracy, TwoDrmsFromTheGradientsAtTheFix) {
   // Master due south, secondaries due east and due west of the position: the
   // gradients (-1, -1) and (1, -1) cross at right angles.
   const Catalogue c = OneChain({{-0.2, 0.0}, {0.0, 0.2}, {0.0, -0.2}});
-  const GeoPoint at{0.0, 0.0};
   const std::vector<Lop> lops = {L(0, 1, 0.0), L(0, 2, 0.0)};
-  const auto e = FixErrorEllipse(c, lops, at, 0.1);
-  ASSERT_TRUE(e.has_value());
-  std::vector<float> gradients;
-  for (const Lop& l : lops)
-    gradients.push_back(PredictPair(c, at, l.master, l.secondary).direction.gradient);
-  // The gradient takes half the signal speed as 150: a tolerance of 0.2 %.
-  const double expected[] = {0.1 * gradients[0], 0.1 * gradients[1]};
-  EXPECT_NEAR(e->semiMajor / kEllipse95, std::max(expected[0], expected[1]), 0.002 * expected[0]);
-  EXPECT_NEAR(e->semiMinor / kEllipse95, std::min(expected[0], expected[1]), 0.002 * expected[0]);
-  EXPECT_NEAR(e->drms2, 2.0 * std::hypot(expected[0], expected[1]), 0.004 * expected[0]);
-  EXPECT_FALSE(FixErrorEllipse(c, std::vector<Lop>{L(0, 1, 0.0), L(0, 1, 0.0)}, at, 0.1));
+  const auto a = FixAccuracyAt(c, lops, {0.0, 0.0}, 0.1);
+  ASSERT_TRUE(a.has_value());
+  // One sigma along each LOP's normal: 0.1 us x c / |g| = 0.1 x 299.69 / sqrt(2).
+  const double sigma = 0.1 * constants::kSignalSpeed / std::sqrt(2.0);
+  EXPECT_NEAR(a->drms2, 2.0 * std::sqrt(2.0) * sigma, 1e-9);
+  EXPECT_NEAR(a->ellipse95.semiMajor, constants::kEllipse95Scale * sigma, 1e-9);
+  EXPECT_FALSE(FixAccuracyAt(c, std::vector<Lop>{L(0, 1, 0.0), L(0, 1, 0.0)}, {0.0, 0.0}, 0.1));
 }
 
 }  // namespace
