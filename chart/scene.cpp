@@ -443,6 +443,14 @@ ChartData SolutionChart(const PositionSolution& solution, const loran::Catalogue
                 Round(d.ellipse->semiMinor) + " m, TD σ " + text::Format(sigmaTd, "0.00") + " µs";
   }
   d.titleBlock.push_back(geometry);
+  // A calibration moves every LOP it covers; the chart says by how much.
+  std::string offsets;
+  for (std::size_t i = 0; i < solution.offsets.size() && i < solution.lops.size(); ++i) {
+    if (solution.offsets[i] == 0.0) continue;
+    offsets += (offsets.empty() ? "ASF offsets " : ", ") + d.lops[i].label + " " +
+               text::Format(solution.offsets[i], "0.000") + " µs";
+  }
+  if (!offsets.empty()) d.titleBlock.push_back(offsets);
   if (const std::string c = CoastLine(d); !c.empty()) d.titleBlock.push_back(c);
   return d;
 }

@@ -50,8 +50,9 @@ struct TwoLopFixResult {
                             // Error") on failure
 };
 // Newton iteration on the two LOPs, at most 20 passes. Parallel LOPs at a
-// pass (run-time error 11), and faults of the geodesic and travel time, are
-// thrown.
+// pass divide by zero and are thrown: run-time error 11, or 6 for the same
+// LOP twice with the same TD (0 / 0); so are faults of the geodesic and the
+// travel time.
 TwoLopFixResult TwoLopFix(const Catalogue& catalogue, const Lop& first, const Lop& second,
                           GeoPoint start);
 

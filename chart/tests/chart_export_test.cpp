@@ -69,6 +69,12 @@ TEST_F(ChartExport, SolutionChartInEveryFormat) {
       "Fix 64°00'00.000\"N  004°00'00.000\"E", "GDOP 1.6   95 % ellipse 52 × 33 m, TD σ 0.10 µs",
       "Coast 101.4 NM"};
   EXPECT_EQ(data.titleBlock, title);
+  // With a calibration the title names the offsets used.
+  PositionSolution calibrated = WorkedSolution();
+  calibrated.offsets = {0.0, -0.8, 0.0};
+  EXPECT_EQ(
+      SolutionChart(calibrated, loran::NelsCatalogue(), coast.layer, "", 0.1, "").titleBlock[4],
+      "ASF offsets 9007 X -0.800 µs");
   const ChartScene scene = BuildScene(data, FitFixes(data, 640, 480));
   for (const char* file : {"chart.png", "chart.svg", "chart.pdf"}) {
     EXPECT_EQ(ExportScene(scene, Path(file).toStdString()), "") << file;
