@@ -36,10 +36,6 @@ std::int16_t StatusOf(int n) {
   return static_cast<std::int16_t>((n + 5) % 200 - 5);
 }
 
-[[noreturn]] void Subscript() {
-  throw RuntimeFault(RuntimeFault::kSubscript);
-}
-
 std::size_t Extent(Range r) {
   const int count = static_cast<int>(r.hi) - static_cast<int>(r.lo) + 1;
   return count > 0 ? static_cast<std::size_t>(count) : 0;
@@ -87,16 +83,6 @@ Vector::Vector(std::int16_t lo, std::int16_t hi) : range_{lo, hi} {
   data_.assign(Extent(range_), 0.0);
 }
 
-double& Vector::operator()(int i) {
-  if (i < range_.lo || i > range_.hi) Subscript();
-  return data_[static_cast<std::size_t>(i - range_.lo)];
-}
-
-double Vector::operator()(int i) const {
-  if (i < range_.lo || i > range_.hi) Subscript();
-  return data_[static_cast<std::size_t>(i - range_.lo)];
-}
-
 Matrix::Matrix(std::int16_t rlo, std::int16_t rhi, std::int16_t clo, std::int16_t chi)
     : rows_{rlo, rhi}, cols_{clo, chi} {
   if (static_cast<int>(rhi) < static_cast<int>(rlo) - 1 ||
@@ -106,18 +92,8 @@ Matrix::Matrix(std::int16_t rlo, std::int16_t rhi, std::int16_t clo, std::int16_
   data_.assign(Extent(rows_) * Extent(cols_), 0.0);
 }
 
-std::size_t Matrix::Offset(int i, int j) const {
-  if (i < rows_.lo || i > rows_.hi || j < cols_.lo || j > cols_.hi) Subscript();
-  return static_cast<std::size_t>(i - rows_.lo) * Extent(cols_) +
-         static_cast<std::size_t>(j - cols_.lo);
-}
-
-double& Matrix::operator()(int i, int j) {
-  return data_[Offset(i, j)];
-}
-
-double Matrix::operator()(int i, int j) const {
-  return data_[Offset(i, j)];
+void Subscript() {
+  throw RuntimeFault(RuntimeFault::kSubscript);
 }
 
 std::int16_t MatMultD(const Matrix& A, const Matrix& B, Matrix& C) {

@@ -19,15 +19,22 @@ struct Range {
 // Element access outside the declared range throws RuntimeFault 9. Bounds are
 // any 16-bit values with hi >= lo - 1 (hi = lo - 1 is empty); a constructor
 // given hi < lo - 1 throws RuntimeFault 9. Elements are unitless 64-bit floats.
+// Throws RuntimeFault 9; out of line, so that element access inlines.
+[[noreturn]] void Subscript();
+
 class Vector {
  public:
   Vector() = default;
   Vector(std::int16_t lo, std::int16_t hi);  // all elements 0
   Range Bounds() const { return range_; }
-  double& operator()(int i);
-  double operator()(int i) const;
+  double& operator()(int i) { return data_[Offset(i)]; }
+  double operator()(int i) const { return data_[Offset(i)]; }
 
  private:
+  std::size_t Offset(int i) const {
+    if (i < range_.lo || i > range_.hi) Subscript();
+    return static_cast<std::size_t>(i - range_.lo);
+  }
   Range range_;
   std::vector<double> data_;
 };
@@ -39,11 +46,16 @@ class Matrix {
   Matrix(std::int16_t rlo, std::int16_t rhi, std::int16_t clo, std::int16_t chi);
   Range Rows() const { return rows_; }
   Range Cols() const { return cols_; }
-  double& operator()(int i, int j);
-  double operator()(int i, int j) const;
+  double& operator()(int i, int j) { return data_[Offset(i, j)]; }
+  double operator()(int i, int j) const { return data_[Offset(i, j)]; }
 
  private:
-  std::size_t Offset(int i, int j) const;
+  std::size_t Offset(int i, int j) const {
+    if (i < rows_.lo || i > rows_.hi || j < cols_.lo || j > cols_.hi) Subscript();
+    return static_cast<std::size_t>(i - rows_.lo) *
+               static_cast<std::size_t>(cols_.hi - cols_.lo + 1) +
+           static_cast<std::size_t>(j - cols_.lo);
+  }
   Range rows_;
   Range cols_;
   std::vector<double> data_;

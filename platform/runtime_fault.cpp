@@ -1,8 +1,5 @@
 #include "platform/runtime_fault.hpp"
 
-#include <cfloat>
-#include <cmath>
-
 namespace kestrune {
 
 namespace {
@@ -31,37 +28,8 @@ std::string RuntimeFault::Description(std::int16_t number) {
 
 namespace checked {
 
-double Finite(double x) {
-  if (!std::isfinite(x)) throw RuntimeFault(RuntimeFault::kOverflow);
-  return x;
-}
-
-double Div(double numerator, double denominator) {
-  if (denominator == 0.0) {
-    throw RuntimeFault(numerator == 0.0 || std::isnan(numerator) ? RuntimeFault::kOverflow
-                                                                 : RuntimeFault::kDivisionByZero);
-  }
-  return Finite(numerator / denominator);
-}
-
-float ToFloat(double x) {
-  if (std::isfinite(x) && std::fabs(x) > FLT_MAX) throw RuntimeFault(RuntimeFault::kOverflow);
-  return static_cast<float>(x);
-}
-
-double Mul(double a, double b) {
-  return Finite(a * b);
-}
-double Add(double a, double b) {
-  return Finite(a + b);
-}
-double Sub(double a, double b) {
-  return Finite(a - b);
-}
-
-double Sqrt(double x) {
-  if (x < 0.0) throw RuntimeFault(RuntimeFault::kInvalidCall);
-  return Finite(std::sqrt(x));
+void Fail(std::int16_t number) {
+  throw RuntimeFault(number);
 }
 
 }  // namespace checked

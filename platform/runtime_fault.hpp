@@ -3,6 +3,8 @@
 // caller that handles it (the matrix routines, the event handlers).
 #pragma once
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -34,15 +36,40 @@ class RuntimeFault : public std::runtime_error {
 // letting an infinity or a NaN travel on. A nonzero number divided by zero is
 // error 11; 0 / 0, and any result that is not finite, is error 6.
 namespace checked {
-double Div(double numerator, double denominator);
-double Mul(double a, double b);
-double Add(double a, double b);
-double Sub(double a, double b);
-double Sqrt(double x);    // error 5 for a negative argument
-double Finite(double x);  // error 6 unless x is finite; returns x
+// Throws the fault of a result that is not finite, or of a division by zero;
+// kept out of line so that the checks inline cheaply.
+[[noreturn]] void Fail(std::int16_t number);
+
+inline double Finite(double x) {  // error 6 unless x is finite; returns x
+  if (!std::isfinite(x)) Fail(RuntimeFault::kOverflow);
+  return x;
+}
+inline double Div(double numerator, double denominator) {
+  if (denominator == 0.0) {
+    Fail(numerator == 0.0 || std::isnan(numerator) ? RuntimeFault::kOverflow
+                                                   : RuntimeFault::kDivisionByZero);
+  }
+  return Finite(numerator / denominator);
+}
+inline double Mul(double a, double b) {
+  return Finite(a * b);
+}
+inline double Add(double a, double b) {
+  return Finite(a + b);
+}
+inline double Sub(double a, double b) {
+  return Finite(a - b);
+}
+inline double Sqrt(double x) {  // error 5 for a negative argument
+  if (x < 0.0) Fail(RuntimeFault::kInvalidCall);
+  return Finite(std::sqrt(x));
+}
 // A 64-bit value held in a 32-bit variable: beyond the float range that is an
 // overflow (6), as every narrowing assignment of the program.
-float ToFloat(double x);
+inline float ToFloat(double x) {
+  if (std::isfinite(x) && std::fabs(x) > FLT_MAX) Fail(RuntimeFault::kOverflow);
+  return static_cast<float>(x);
+}
 }  // namespace checked
 
 }  // namespace kestrune
