@@ -30,6 +30,7 @@ static_assert(std::string_view(kDefaultCalibrationFile) == kCalibrationFileName)
 
 const std::string kExamples = KESTRUNE_EXAMPLES_DIR;
 const std::string kLops = "9007W,9007X,9007Y";
+const std::string kWrecks = kExamples + "/wrecks.csv";
 
 loran::GeoPoint Rad(double latDeg, double lonDeg) {
   return {latDeg * constants::kPi / 180, lonDeg * constants::kPi / 180};
@@ -92,8 +93,9 @@ TEST(Calibrate, FindsTheSamplesOffsetsAndItsFixesComeHome) {
   EXPECT_EQ(marks, charted);
 
   // Most of the wreck list lies far from the known points: one warning.
-  const std::string wrecks = kExamples + "/wrecks.csv";
-  EXPECT_EQ(Convert({"fix", "-q", "--calibration", "cal.csv", wrecks}, "").err,
+  const testing::Outcome far = Convert({"fix", "-q", "--calibration", "cal.csv", kWrecks}, "");
+  EXPECT_EQ(far.rows.at(7).at("status"), "no offset for 7499X in cal.csv");  // LOPs per row
+  EXPECT_EQ(far.err,
             "kestrune-convert: 5 of 8 fixes lie more than 150 km beyond the 15 known points of "
             "cal.csv (within 53.3 km of 63\xC2\xB0"
             "50'31\"N 008\xC2\xB0"
@@ -165,10 +167,9 @@ TEST(BadFiles, EachStopsTheRunNamingItsLine) {
 TEST(Catalogues, AFileOfTheBuiltInsAndTheVersionOfADate) {
   testing_support::TempWorkingDir dir;
   WriteFile("nels.txt", loran::CatalogueText(loran::BuiltInNels()));
-  const std::string wrecks = kExamples + "/wrecks.csv";
-  const std::string windows = Convert({"fix", "-q", wrecks}, "").out;
-  EXPECT_EQ(Convert({"fix", "-q", "--catalogue", "nels.txt", wrecks}, "").out, windows);
-  EXPECT_EQ(Convert({"fix", "-q", "--catalogue", "nels", wrecks}, "").out, windows);
+  const std::string windows = Convert({"fix", "-q", kWrecks}, "").out;
+  EXPECT_EQ(Convert({"fix", "-q", "--catalogue", "nels.txt", kWrecks}, "").out, windows);
+  EXPECT_EQ(Convert({"fix", "-q", "--catalogue", "nels", kWrecks}, "").out, windows);
 
   std::vector<loran::ChainVersion> all = loran::BuiltInNels();
   all.insert(all.end(), loran::BuiltInHistorical().begin(), loran::BuiltInHistorical().end());
@@ -186,10 +187,9 @@ TEST(Catalogues, AFileOfTheBuiltInsAndTheVersionOfADate) {
 // ED50 positions are the library's shift of the WGS 84 fix, by latitude or
 // forced; the ellipse is the library's at the fix, for least squares only.
 TEST(Ed50AndAccuracy, AsTheLibraryGivesThem) {
-  const std::string wrecks = kExamples + "/wrecks.csv";
-  const testing::Outcome wgs = Convert({"fix", "-q", "--td-sigma", "0.2", wrecks}, "");
-  const testing::Outcome ed = Convert({"fix", "-q", "--datum", "ED50", wrecks}, "");
-  const testing::Outcome forced = Convert({"fix", "-q", "--datum", "ED50:1613", wrecks}, "");
+  const testing::Outcome wgs = Convert({"fix", "-q", "--td-sigma", "0.2", kWrecks}, "");
+  const testing::Outcome ed = Convert({"fix", "-q", "--datum", "ED50", kWrecks}, "");
+  const testing::Outcome forced = Convert({"fix", "-q", "--datum", "ED50:1613", kWrecks}, "");
   const struct {
     std::size_t row;
     int epsg;
