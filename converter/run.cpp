@@ -175,8 +175,9 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
     std::fprintf(err, "kestrune-convert: %s\n", e.what());
     return kUsageOrInputError;
   }
-  for (const std::string& w : converter->Warnings())
+  for (const std::string& w : converter->Warnings()) {
     std::fprintf(err, "kestrune-convert: %s\n", w.c_str());
+  }
   const std::unique_ptr<Writer> writer =
       MakeWriter(options, converter->PassNames(), converter->ResultNames());
 
@@ -234,14 +235,14 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
     batch.clear();
     if (json) output.Flush();
     if (progress) {
-      const double part = std::min(
+      const double fraction = std::min(
           1.0, static_cast<double>(input->Source().BytesRead()) / static_cast<double>(inputSize));
-      if (progressShown || static_cast<double>(rows) / std::max(part, 1e-9) > kProgressRows) {
-        const int bar = static_cast<int>(part * kProgressWidth);
+      if (progressShown || static_cast<double>(rows) / std::max(fraction, 1e-9) > kProgressRows) {
+        const int bar = static_cast<int>(fraction * kProgressWidth);
         std::fprintf(err, "\rkestrune-convert: [%s%s] %3d%% %ld rows",
                      std::string(static_cast<std::size_t>(bar), '#').c_str(),
                      std::string(static_cast<std::size_t>(kProgressWidth - bar), '.').c_str(),
-                     static_cast<int>(part * 100.0), rows);
+                     static_cast<int>(fraction * 100.0), rows);
         std::fflush(err);
         progressShown = true;
       }
