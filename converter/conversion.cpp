@@ -6,6 +6,8 @@
 //   start      the estimated position a fix starts from, radians
 //   td, w      observed TD (us) and weight (0 to 1, held in 32 bits as the
 //              window holds it)
+//   o          a LOP's ASF offset, us: the fix takes td - o, as the window
+//              does, which adds o to every prediction
 // Degrees become radians as the window converts typed degrees, deg * pi /
 // 180 with the program's 12-digit pi, and radians degrees as it shows them,
 // rad * 180 / pi, so every shown digit agrees with the window's.
@@ -18,6 +20,9 @@
 #include <map>
 #include <mutex>
 
+#include "converter/run_setup.hpp"
+#include "loran/accuracy.hpp"
+#include "loran/calibration.hpp"
 #include "loran/fixes.hpp"
 #include "loran/geodesic.hpp"
 #include "loran/prediction.hpp"
@@ -146,12 +151,17 @@ double TwoLopGdopAt(const loran::Catalogue& c, loran::GeoPoint at, const loran::
 // The fix kinds' result columns.
 enum FixColumn { kLat, kLon, kLatText, kLonText, kKind, kPasses, kGdop, kFirstResidual };
 
+double Degrees(double radians) {
+  return radians * 180 / kPi;
+}
+
 }  // namespace
 
 Converter::Converter(const Options& options, const std::vector<std::string>* header,
-                     std::size_t fieldCount, const loran::Catalogue& catalogue)
+                     std::size_t fieldCount, const RunSetup& setup)
     : options_(options),
-      catalogue_(catalogue),
+      setup_(setup),
+      catalogue_(*setup.catalogue),
       json_(options.format == OutputFormat::kJsonLines),
       fieldCount_(fieldCount) {
   const bool named = json_ || header != nullptr;
@@ -170,6 +180,8 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
   };
   auto present = [&](const Column& c) { return json_ || c.index >= 0; };
 
+  const loran::Catalogue& catalogue = catalogue_;
+  const bool calibrate = options.command == Command::kCalibrate;
   // LOPs.
   for (const std::string& name : options.lops) {
     const LopLookup l = FindLop(catalogue, name);
@@ -189,14 +201,15 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       throw UsageError("no LOPs: give --lops 9007W,9007X,... or --lop-cols");
     }
   }
-  const int minLops = options.command == Command::kFix ? 2 : 1;
+  const int minLops = options.command == Command::kPredict ? 1 : 2;
   const std::size_t n = lops_.empty() ? lopColumns_.size() : lops_.size();
   if (!lops_.empty() && (static_cast<int>(n) < minLops || n > kMaxLops)) {
     throw UsageError("--lops needs " + std::to_string(minLops) + " to 7 LOPs");
   }
 
-  if (options.command == Command::kFix) {
-    // TDs: named, else the columns named like the LOPs or td1..tdN, else 1..N.
+  if (options.command != Command::kPredict) {
+    // TDs: named, else the columns named like the LOPs or td1..tdN, else 1..N
+    // (after the position for calibrate).
     for (const ColumnRef& ref : options.tdColumns)
       tdColumns_.push_back(Resolve(ref, header, true, "TD"));
     if (!tdColumns_.empty() && tdColumns_.size() != n) {
@@ -210,7 +223,7 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
         if (!lopNames_.empty()) alt.push_back(lopNames_[k]);
         alt.push_back("td" + std::to_string(k + 1));
         Column c = optional(alt);
-        if (!named) c.index = static_cast<int>(k);
+        if (!named) c.index = static_cast<int>(k) + (calibrate ? 2 : 0);
         if (!present(c)) {
           throw UsageError("cannot find the TD column of LOP " + std::to_string(k + 1) +
                            ": name it " + (lopNames_.empty() ? "" : lopNames_[k] + " or ") + "td" +
@@ -219,6 +232,8 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
         tdColumns_.push_back(c);
       }
     }
+  }
+  if (options.command == Command::kFix) {
     for (const ColumnRef& ref : options.weightColumns) {
       weightColumns_.push_back(Resolve(ref, header, true, "weight"));
     }
@@ -239,7 +254,7 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
         throw UsageError("--near: " + (lat.error.empty() ? lon.error : lat.error));
       }
       nearGiven_ = true;
-      near_ = Radians(lat.degrees, lon.degrees);
+      near_ = setup_.ToWgs84(Radians(lat.degrees, lon.degrees));
     }
     for (const ColumnRef& ref : options.startColumns) {
       startColumns_.push_back(Resolve(ref, header, true, "start"));
@@ -250,7 +265,8 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       if (!json_ && present(lat) && present(lon)) startColumns_ = {lat, lon};
       if (json_) startColumns_ = {lat, lon};
     }
-  } else {
+  }
+  if (options.command != Command::kFix) {
     for (const ColumnRef& ref : options.positionColumns) {
       positionColumns_.push_back(Resolve(ref, header, true, "position"));
     }
@@ -270,6 +286,43 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
   }
   name_ =
       options.nameColumn ? Resolve(*options.nameColumn, header, true, "name") : optional({"name"});
+
+  // Offsets per row, and whether the offsets given once match the LOPs.
+  for (const ColumnRef& ref : options.offsetColumns) {
+    offsetColumns_.push_back(Resolve(ref, header, true, "offset"));
+  }
+  if (!offsetColumns_.empty() && offsetColumns_.size() != n) {
+    throw UsageError("--offset-cols names " + std::to_string(offsetColumns_.size()) +
+                     " columns for " + std::to_string(n) + " LOPs");
+  }
+  if (offsetColumns_.empty() && named && !calibrate) {
+    for (std::size_t k = 0; k < n; ++k) {
+      offsetColumns_.push_back(optional({"offset" + std::to_string(k + 1)}));
+    }
+  }
+  if (!lops_.empty()) {
+    std::vector<char> inUse(static_cast<std::size_t>(catalogue.Size()), 0);
+    for (std::size_t k = 0; k < n; ++k) {
+      const auto secondary = static_cast<std::size_t>(lops_[k].secondary);
+      inUse[secondary] = 1;
+      const bool perRow = k < offsetColumns_.size() && present(offsetColumns_[k]);
+      if (!setup.calibrationFile.empty() && !setup.offsets[secondary] && !perRow) {
+        throw UsageError(setup.calibrationFile + " has no line for " + lopNames_[k] +
+                         ", a LOP in use (--offset " + lopNames_[k] + "=0 takes it uncorrected)");
+      }
+    }
+    for (std::size_t s = 0; s < setup.offsets.size(); ++s) {
+      if (!setup.offsets[s] || inUse[s]) continue;
+      const std::string name = std::to_string(catalogue.At(static_cast<int>(s)).gri) +
+                               catalogue.At(static_cast<int>(s)).designator;
+      if (setup.offsets[s]->fileLine == 0) {
+        throw UsageError("--offset " + name + ": not one of the LOPs in use");
+      }
+      warnings_.push_back(setup.calibrationFile + " line " +
+                          std::to_string(setup.offsets[s]->fileLine) + ": " + name +
+                          " is not in use; its offset is left out");
+    }
+  }
 
   // Passed-through columns.
   if (options.keepColumns) {
@@ -296,12 +349,23 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
     resultNames_ = {"fix_lat",  "fix_lon", "fix_lat_text", "fix_lon_text",
                     "fix_kind", "passes",  "gdop_at_fix"};
     for (const std::string& s : suffix) resultNames_.push_back("residual_" + s);
+    accuracyColumn_ = resultNames_.size();
+    resultNames_.insert(resultNames_.end(),
+                        {"ellipse_major_m", "ellipse_minor_m", "ellipse_azimuth_deg", "drms2_m"});
+    if (options.datum.ed50) {
+      datumColumn_ = static_cast<int>(resultNames_.size());
+      resultNames_.push_back("datum");
+    }
     resultNames_.insert(resultNames_.end(), {"other_crossing_km", "completed", "status"});
     if (!lops_.empty()) grid_ = Grid(lops_);  // built before the threads start
-  } else {
+  } else if (options.command == Command::kPredict) {
     resultNames_ = {"pos_lat", "pos_lon", "pos_lat_text", "pos_lon_text"};
     for (const std::string& s : suffix) resultNames_.push_back("td_" + s);
     for (const std::string& s : suffix) resultNames_.push_back("gradient_" + s);
+    if (options.datum.ed50) {
+      datumColumn_ = static_cast<int>(resultNames_.size());
+      resultNames_.push_back("datum");
+    }
     resultNames_.push_back("status");
   }
 }
@@ -444,6 +508,97 @@ bool Converter::RowLops(const Row& row, std::vector<loran::LopPair>& pairs,
   return true;
 }
 
+bool Converter::RowOffset(const Row& row, const loran::LopPair& pair, std::size_t slot,
+                          double& offset, std::string& status) const {
+  const std::string* f = slot < offsetColumns_.size() ? Field(row, offsetColumns_[slot]) : nullptr;
+  if (!Blank(f)) {
+    const auto o = text::ReadStrictNumber(*f, {options_.decimal, false, text::MicrosecondUnits()});
+    if (!o || !std::isfinite(o->value)) {
+      status = "offset " + std::to_string(slot + 1) + " unreadable: " + Quoted(*f);
+      return false;
+    }
+    offset = o->value;
+    return true;
+  }
+  const std::optional<GivenOffset>& given =
+      setup_.offsets[static_cast<std::size_t>(pair.secondary)];
+  if (!given && !setup_.calibrationFile.empty()) {
+    status = "no offset for " + LopName(catalogue_, pair) + " in " + setup_.calibrationFile;
+    return false;
+  }
+  offset = given ? given->offset : 0.0;
+  return true;
+}
+
+std::optional<Converter::Position> Converter::ReadPosition(const std::string* latText,
+                                                           const std::string* lonText,
+                                                           std::string& error) const {
+  const Coordinate lat = ReadCoordinate(latText, true, options_);
+  const Coordinate lon = ReadCoordinate(lonText, false, options_);
+  if (!lat.error.empty() || !lon.error.empty()) {
+    error = lat.error.empty() ? lon.error : lat.error;
+    return std::nullopt;
+  }
+  return Position{setup_.ToWgs84(Radians(lat.degrees, lon.degrees)), lat.degrees, lon.degrees};
+}
+
+Converter::Position Converter::Shown(loran::GeoPoint wgs84) const {
+  const loran::GeoPoint p = setup_.FromWgs84(wgs84);
+  return Position{wgs84, Degrees(p.lat), Degrees(p.lon)};
+}
+
+void Converter::WritePosition(const Position& p, std::size_t first, OutRow& out) const {
+  // The window's texts first: a position its text cannot show is its fault.
+  out.results[first + 2] = Cell{text::FormatLatLon(p.lat, "LAT", 3, '.'), false};
+  out.results[first + 3] = Cell{text::FormatLatLon(p.lon, "LON", 3, '.'), false};
+  out.lat = p.lat;
+  out.lon = NormalLongitude(p.lon);
+  out.wgs84Lat = Degrees(p.wgs84.lat);
+  out.wgs84Lon = NormalLongitude(Degrees(p.wgs84.lon));
+  out.results[first] = Cell{Fixed(out.lat, kDegreeDecimals), true};
+  out.results[first + 1] = Cell{Fixed(out.lon, kDegreeDecimals), true};
+  if (datumColumn_ >= 0) {
+    out.results[static_cast<std::size_t>(datumColumn_)] =
+        Cell{setup_.Ed50For(p.wgs84).source, false};
+  }
+}
+
+bool Converter::ReadKnown(const Row& row, KnownRow& known, std::string& problem) const {
+  if (!row.problem.empty()) {
+    problem = row.problem;
+    return false;
+  }
+  if (row.fields.size() != fieldCount_) {
+    problem =
+        std::to_string(row.fields.size()) + " fields, expected " + std::to_string(fieldCount_);
+    return false;
+  }
+  std::vector<std::size_t> slots;
+  if (!RowLops(row, known.lops, slots, problem)) return false;
+  const std::optional<Position> at =
+      ReadPosition(Field(row, positionColumns_[0]), Field(row, positionColumns_[1]), problem);
+  if (!at) return false;
+  known.at = at->wgs84;
+  known.tds.assign(known.lops.size(), std::nullopt);
+  const text::StrictNumberFormat tdFormat{options_.decimal, true, text::MicrosecondUnits()};
+  for (std::size_t k = 0; k < known.lops.size(); ++k) {
+    const std::string* f = Field(row, tdColumns_[slots[k]]);
+    if (Blank(f)) continue;  // that LOP was not read here
+    const auto td = text::ReadStrictNumber(*f, tdFormat);
+    if (!td || !std::isfinite(td->value)) {
+      problem = "TD " + std::to_string(slots[k] + 1) + " unreadable: " + Quoted(*f);
+      return false;
+    }
+    known.tds[k] = td->value;
+  }
+  if (std::none_of(known.tds.begin(), known.tds.end(),
+                   [](const auto& t) { return t.has_value(); })) {
+    problem = "no TD";
+    return false;
+  }
+  return true;
+}
+
 void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
   std::vector<loran::LopPair> pairs;
   std::vector<std::size_t> slots;  // the LOP number - 1 of each LOP used
@@ -484,20 +639,25 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
       lops[k].weight = checked::ToFloat(weight->value);
     }
   }
+  std::vector<double> offsets(n, 0.0);
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!RowOffset(row, pairs[k], slots[k], offsets[k], status)) return;
+  }
 
   // Start.
   bool haveStart = nearGiven_;
   loran::GeoPoint start = near_;
   if (!haveStart && startColumns_.size() == 2 &&
       !(json_ && !Field(row, startColumns_[0]) && !Field(row, startColumns_[1]))) {
-    const Coordinate lat = ReadCoordinate(Field(row, startColumns_[0]), true, options_);
-    const Coordinate lon = ReadCoordinate(Field(row, startColumns_[1]), false, options_);
-    if (!lat.error.empty() || !lon.error.empty()) {
-      status = "start " + (lat.error.empty() ? lon.error : lat.error);
+    std::string error;
+    const std::optional<Position> read =
+        ReadPosition(Field(row, startColumns_[0]), Field(row, startColumns_[1]), error);
+    if (!read) {
+      status = "start " + error;
       return;
     }
     haveStart = true;
-    start = Radians(lat.degrees, lon.degrees);
+    start = read->wgs84;
   }
 
   // Leading digits left off: the completion nearest the prediction at the start.
@@ -507,7 +667,8 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
       const text::StrictNumber& t = typed[k];
       if (t.plain.find_first_of("-e") != std::string::npos) continue;
       const double predicted =
-          loran::PredictPair(catalogue_, start, pairs[k].master, pairs[k].secondary).td;
+          loran::PredictPair(catalogue_, start, pairs[k].master, pairs[k].secondary).td +
+          offsets[k];
       const double place = std::pow(10.0, t.integerDigits);
       const double prefix = std::round((predicted - t.value) / place);
       if (!(prefix >= 1.0 && prefix < 1e9)) continue;
@@ -517,6 +678,7 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
     }
   }
   out.results[resultNames_.size() - 2] = Cell{completed, false};
+  for (std::size_t k = 0; k < n; ++k) lops[k].observedTd = lops[k].observedTd - offsets[k];
 
   const std::shared_ptr<const loran::CoverageGrid> grid = grid_ ? grid_ : Grid(pairs);
   if (grid->Empty()) {
@@ -526,9 +688,11 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
   for (std::size_t k = 0; k < n; ++k) {
     const int ki = static_cast<int>(k);
     if (lops[k].observedTd < grid->TdLow(ki) || lops[k].observedTd > grid->TdHigh(ki)) {
-      status = "TD " + std::to_string(slots[k] + 1) + " " + Fixed(lops[k].observedTd, 1) +
+      // Told as observed: the TD as read, the range with the offset.
+      const double o = offsets[k];
+      status = "TD " + std::to_string(slots[k] + 1) + " " + Fixed(lops[k].observedTd + o, 1) +
                " outside the coverage of " + LopName(catalogue_, pairs[k]) + " (" +
-               Fixed(grid->TdLow(ki), 1) + " to " + Fixed(grid->TdHigh(ki), 1) + ")";
+               Fixed(grid->TdLow(ki) + o, 1) + " to " + Fixed(grid->TdHigh(ki) + o, 1) + ")";
       return;
     }
   }
@@ -631,17 +795,13 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
     gdop = loran::LsqGdop(azimuths);
   }
 
-  const double latDeg = fix.lat * 180 / kPi;
-  const double lonDeg = fix.lon * 180 / kPi;
-  // The window's texts first: a position its text cannot show is its fault.
-  out.results[kLatText] = Cell{text::FormatLatLon(latDeg, "LAT", 3, '.'), false};
-  out.results[kLonText] = Cell{text::FormatLatLon(lonDeg, "LON", 3, '.'), false};
-  out.lat = latDeg;
-  out.lon = NormalLongitude(lonDeg);
-  out.results[kLat] = Cell{Fixed(out.lat, kDegreeDecimals), true};
-  out.results[kLon] = Cell{Fixed(out.lon, kDegreeDecimals), true};
+  WritePosition(Shown(fix), kLat, out);
   // An iteration can carry the latitude past a pole: no map takes that.
-  out.hasPosition = std::fabs(latDeg) <= 90.0;
+  out.hasPosition = std::fabs(Degrees(fix.lat)) <= 90.0;
+  if (out.hasPosition && setup_.area) {
+    out.beyondCalibration = loran::DistanceMetres(setup_.area->centre, fix) - setup_.area->radius >
+                            loran::kCalibrationReach;
+  }
   out.results[kKind] = Cell{kind, false};
   out.results[kPasses] = Cell{std::to_string(passes), true};
   out.results[kGdop] = Cell{gdop > 0.0 ? text::Format(gdop, "0.00", '.') : "", true};
@@ -649,6 +809,19 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
     out.results[kFirstResidual + slots[k]] = Cell{text::Format(residuals[k], "0.000", '.'), true};
   }
   out.results[resultNames_.size() - 3] = Cell{other, true};
+  std::optional<loran::FixAccuracy> accuracy;
+  try {
+    if (n > 2) accuracy = loran::FixAccuracyAt(catalogue_, lops, fix, options_.tdSigma);
+  } catch (const RuntimeFault&) {
+    // No gradient at the fix: no ellipse either.
+  }
+  if (accuracy) {
+    const loran::ErrorEllipse& e = accuracy->ellipse95;
+    const double values[] = {e.semiMajor, e.semiMinor, Degrees(e.azimuth), accuracy->drms2};
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+      out.results[accuracyColumn_ + i] = Cell{Fixed(values[i], 1), true};
+    }
+  }
   bool covered = false;
   try {
     covered = loran::Covered(views);
@@ -662,25 +835,20 @@ void Converter::Predict(const Row& row, OutRow& out, std::string& status) const 
   std::vector<loran::LopPair> pairs;
   std::vector<std::size_t> slots;
   if (!RowLops(row, pairs, slots, status)) return;
-  const Coordinate lat = ReadCoordinate(Field(row, positionColumns_[0]), true, options_);
-  const Coordinate lon = ReadCoordinate(Field(row, positionColumns_[1]), false, options_);
-  if (!lat.error.empty() || !lon.error.empty()) {
-    status = lat.error.empty() ? lon.error : lat.error;
-    return;
+  std::vector<double> offsets(pairs.size(), 0.0);
+  for (std::size_t k = 0; k < pairs.size(); ++k) {
+    if (!RowOffset(row, pairs[k], slots[k], offsets[k], status)) return;
   }
-  out.results[2] = Cell{text::FormatLatLon(lat.degrees, "LAT", 3, '.'), false};
-  out.results[3] = Cell{text::FormatLatLon(lon.degrees, "LON", 3, '.'), false};
+  const std::optional<Position> at =
+      ReadPosition(Field(row, positionColumns_[0]), Field(row, positionColumns_[1]), status);
+  if (!at) return;
+  WritePosition(*at, 0, out);
   out.hasPosition = true;
-  out.lat = lat.degrees;
-  out.lon = NormalLongitude(lon.degrees);
-  out.results[0] = Cell{Fixed(out.lat, kDegreeDecimals), true};
-  out.results[1] = Cell{Fixed(out.lon, kDegreeDecimals), true};
-  const loran::GeoPoint at = Radians(lat.degrees, lon.degrees);
-  const std::size_t n = (resultNames_.size() - 5) / 2;
+  const std::size_t n = (resultNames_.size() - (datumColumn_ < 0 ? 5 : 6)) / 2;
   for (std::size_t k = 0; k < pairs.size(); ++k) {
     const loran::PairPrediction p =
-        loran::PredictPair(catalogue_, at, pairs[k].master, pairs[k].secondary);
-    out.results[4 + slots[k]] = Cell{text::Format(p.td, "#.000", '.'), true};
+        loran::PredictPair(catalogue_, at->wgs84, pairs[k].master, pairs[k].secondary);
+    out.results[4 + slots[k]] = Cell{text::Format(p.td + offsets[k], "#.000", '.'), true};
     out.results[4 + n + slots[k]] = Cell{text::Format(p.direction.gradient, "0", '.'), true};
   }
 }

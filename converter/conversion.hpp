@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,12 +17,14 @@
 
 namespace kestrune::convert {
 
-// A mistake in the options or the column references: one line for the user,
-// exit code 2.
+// A mistake in the options, the column references or a catalogue or
+// calibration file: one line for the user, exit code 2.
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+struct RunSetup;
 
 // One result value. An empty text is no value (null in JSON).
 struct Cell {
@@ -38,25 +41,42 @@ struct OutRow {
   std::vector<Cell> results;
   bool ok = false;
   bool hasPosition = false;
-  double lat = 0.0;  // degrees
-  double lon = 0.0;  // degrees, -180 to 180
-  std::string name;  // waypoint name
+  double lat = 0.0;                // degrees, on the chosen datum
+  double lon = 0.0;                // degrees, -180 to 180, on the chosen datum
+  double wgs84Lat = 0.0;           // degrees, the same position on WGS 84 (for the chart)
+  double wgs84Lon = 0.0;           // degrees
+  std::string name;                // waypoint name
+  bool beyondCalibration = false;  // a fix this far from the calibration's known points
+};
+
+// What a calibration row gives: the known position and the TDs read there.
+struct KnownRow {
+  loran::GeoPoint at;                      // radians, WGS 84
+  std::vector<loran::LopPair> lops;        // the LOPs of the row
+  std::vector<std::optional<double>> tds;  // us, by LOP; none for a blank cell
 };
 
 class Converter {
  public:
   // header: the column names of the first row, or nullptr for an input
   // without one; fieldCount: the fields of every CSV row (0 for JSON lines).
-  // Throws UsageError for LOPs or columns that cannot be found.
+  // Throws UsageError for LOPs or columns that cannot be found, and for a
+  // calibration file without an offset for a LOP given once.
   Converter(const Options& options, const std::vector<std::string>* header, std::size_t fieldCount,
-            const loran::Catalogue& catalogue);
+            const RunSetup& setup);
 
   // Names of the passed-through columns (CSV input) and of the results.
   const std::vector<std::string>& PassNames() const { return passNames_; }
   const std::vector<std::string>& ResultNames() const { return resultNames_; }
+  // Lines for standard error about the options, such as a calibration
+  // file's offset for a LOP not in use.
+  const std::vector<std::string>& Warnings() const { return warnings_; }
 
   // Converts one row; safe to call from several threads at once.
   void Convert(const Row& row, OutRow& out) const;
+  // calibrate: reads a known position and its TDs; false with `problem` set
+  // when the row, its position, a LOP or a TD cannot be read.
+  bool ReadKnown(const Row& row, KnownRow& known, std::string& problem) const;
 
  private:
   struct Column {
@@ -70,17 +90,35 @@ class Converter {
   // when a LOP cannot be read or there are too few.
   bool RowLops(const Row& row, std::vector<loran::LopPair>& pairs, std::vector<std::size_t>& slots,
                std::string& status) const;
+  // The offset (us) of LOP `pair` in slot `slot` for this row; false with
+  // `status` set when its cell is unreadable or a calibration file has none.
+  bool RowOffset(const Row& row, const loran::LopPair& pair, std::size_t slot, double& offset,
+                 std::string& status) const;
+  struct Position {
+    loran::GeoPoint wgs84;  // radians
+    double lat = 0.0;       // degrees on the chosen datum
+    double lon = 0.0;       // degrees
+  };
+  // A position as read (on the chosen datum); empty with `error` set.
+  std::optional<Position> ReadPosition(const std::string* lat, const std::string* lon,
+                                       std::string& error) const;
+  // A position on WGS 84 with its degrees on the chosen datum.
+  Position Shown(loran::GeoPoint wgs84) const;
+  // Writes the position columns from `first` on: decimal degrees and texts.
+  void WritePosition(const Position& p, std::size_t first, OutRow& out) const;
   void Fix(const Row& row, OutRow& out, std::string& status) const;
   void Predict(const Row& row, OutRow& out, std::string& status) const;
   std::shared_ptr<const loran::CoverageGrid> Grid(const std::vector<loran::LopPair>& lops) const;
 
   const Options& options_;
+  const RunSetup& setup_;
   const loran::Catalogue& catalogue_;
   bool json_ = false;
   std::size_t fieldCount_ = 0;
   std::vector<loran::LopPair> lops_;  // given once
   std::vector<std::string> lopNames_;
   std::vector<Column> lopColumns_, tdColumns_, weightColumns_, startColumns_, positionColumns_;
+  std::vector<Column> offsetColumns_;
   std::vector<Column> keep_;
   bool keepAll_ = true;
   Column name_;
@@ -89,6 +127,9 @@ class Converter {
   std::shared_ptr<const loran::CoverageGrid> grid_;  // of the LOPs given once
   std::vector<std::string> passNames_;
   std::vector<std::string> resultNames_;
+  std::size_t accuracyColumn_ = 0;  // fix: ellipse_major_m, then minor, azimuth, drms2
+  int datumColumn_ = -1;            // the datum column, -1 on WGS 84
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace kestrune::convert

@@ -3,10 +3,17 @@
 #include "converter/options.hpp"
 
 #include <charconv>
+#include <cmath>
+
+#include "loran/datum.hpp"
 
 namespace kestrune::convert {
 
 namespace {
+
+// The largest TD standard deviation taken, us: a reading worse than that
+// fixes nothing.
+constexpr double kMaxTdSigma = 100.0;
 
 std::vector<std::string> SplitList(const std::string& text) {
   std::vector<std::string> out;
@@ -26,12 +33,17 @@ std::vector<std::string> SplitList(const std::string& text) {
 }  // namespace
 
 const char* HelpText() {
-  return R"(Usage: kestrune-convert fix     [options] [FILE]
-       kestrune-convert predict [options] [FILE]
+  return R"(Usage: kestrune-convert fix       [options] [FILE]
+       kestrune-convert predict   [options] [FILE]
+       kestrune-convert calibrate [options] [KNOWN.csv]
 
-fix      observed TDs to positions: a two-LOP fix for two LOPs, the weighted
-         least-squares fix for three to seven, as the calculation window.
-predict  positions to the predicted TD and gradient of every LOP.
+fix        observed TDs to positions: a two-LOP fix for two LOPs, the weighted
+           least-squares fix for three to seven, as the calculation window.
+predict    positions to the predicted TD and gradient of every LOP.
+calibrate  known positions (lat, lon) with the TDs observed there to one ASF
+           offset per LOP, written as a calibration file (-o, default
+           Kestrune-calibration.csv); a table of the offsets and the position
+           errors before and after them goes to standard output.
 
 FILE is a CSV or TSV logbook (standard input when absent or "-"). Every input
 row gives one output row, in input order; a row that cannot be converted is
@@ -39,11 +51,13 @@ written with the reason in its status column, and the exit code is 1.
 
 LOPs and columns (COL is a 1-based number or a header name):
   --lops 9007W,9007X,...   the LOPs of every row: chain GRI, then the secondary
-  --lop-cols COL,...       the LOPs per row, a cell such as "7499Y" (fix)
+  --lop-cols COL,...       the LOPs per row, a cell such as "7499Y" (fix and
+                           calibrate)
   --td-cols COL,...        the TDs in microseconds, one per LOP; default: the
                            columns named like the LOPs, or td1..tdN, or 1..N
   --weight-cols COL,...    weights 0 to 1 (default: weight1..N when named, else 1)
-  --pos-cols LAT,LON       positions for predict (default: lat and lon, or 1,2)
+  --pos-cols LAT,LON       positions for predict and calibrate (default: lat
+                           and lon, or 1,2)
   --keep COL,...|none      columns passed through (default: all)
   --name-col COL           waypoint name for GPX, KML and GeoJSON (default: name)
 
@@ -53,6 +67,27 @@ Start position of a fix (else automatic: the coverage is searched):
   --complete-digits        complete a TD whose leading digits were left off
                            ("359.1") to the value nearest the prediction at
                            the start; the completed column names such TDs
+
+ASF offsets (us, added to every predicted TD of the LOP; fix and predict):
+  --offset 9007X=-0.8      the offset of one LOP (repeatable)
+  --offset-cols COL,...    an offset per row and LOP (default: offset1..N
+                           when named); a blank cell takes the LOP's --offset
+                           or calibration-file offset
+  --calibration FILE       the offsets of a calibration file; every LOP in use
+                           needs one (--offset 9007Y=0 uses a LOP uncorrected)
+
+Chains, datum, accuracy:
+  --catalogue FILE|nels|historical  the chain catalogue (default: the windows')
+  --date YYYY-MM-DD        the chain versions on air that day, of the
+                           catalogue or, without one, of the NELS and the
+                           historical chains together
+  --datum WGS84|ED50|ED50:EPSG  the datum of every position read and written;
+                           ED50 takes EPSG 1612 north of 62N, else 1311; or
+                           force one of 1612, 1613, 1311, 1133
+  --td-sigma US            fix: the TD standard deviation behind the 95 %
+                           error ellipse and 2drms columns (default 0.1)
+  --chart FILE             fix: also draw the fixes over the coastline, .svg,
+                           .png or .pdf (runs kestrune-chart)
 
 Reading:
   --delimiter tab|;|,|C    field delimiter (default: detected)
@@ -75,6 +110,9 @@ Examples:
   kestrune-convert fix --lops 9007X,9007Y --td-cols 3,4 --no-header log.tsv
   kestrune-convert fix --lops 9007W,9007X,9007Y --format gpx -o wrecks.gpx wrecks.csv
   kestrune-convert predict --lops 9007X,9007Y positions.csv
+  kestrune-convert calibrate --lops 9007W,9007X,9007Y known.csv
+  kestrune-convert fix --calibration Kestrune-calibration.csv --lops 9007W,9007X,9007Y \
+    --datum ED50 --chart log.svg log.csv
   printf '{"name":"A","td":[14583.2,28316.5,41252.3]}\n' |
     kestrune-convert fix --jsonl --lops 9007W,9007X,9007Y
 
@@ -90,7 +128,7 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
     p.error = why;
     return p;
   };
-  if (args.empty()) return fail("missing command: fix or predict (see --help)");
+  if (args.empty()) return fail("missing command: fix, predict or calibrate (see --help)");
   if (args[0] == "--help" || args[0] == "-h") {
     p.help = true;
     return p;
@@ -103,8 +141,11 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
     o.command = Command::kFix;
   } else if (args[0] == "predict") {
     o.command = Command::kPredict;
+  } else if (args[0] == "calibrate") {
+    o.command = Command::kCalibrate;
+    o.output = kDefaultCalibrationFile;
   } else {
-    return fail("unknown command '" + args[0] + "': fix or predict (see --help)");
+    return fail("unknown command '" + args[0] + "': fix, predict or calibrate (see --help)");
   }
   bool haveInput = false;
   bool jsonLines = false;
@@ -121,11 +162,13 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
       p.help = true;
       return p;
     }
-    const bool takesValue = a == "--lops" || a == "--lop-cols" || a == "--td-cols" ||
-                            a == "--weight-cols" || a == "--pos-cols" || a == "--start-cols" ||
-                            a == "--keep" || a == "--name-col" || a == "--delimiter" ||
-                            a == "--decimal" || a == "--coords" || a == "-o" || a == "--output" ||
-                            a == "--format" || a == "--out-delimiter" || a == "--threads";
+    const bool takesValue =
+        a == "--lops" || a == "--lop-cols" || a == "--td-cols" || a == "--weight-cols" ||
+        a == "--pos-cols" || a == "--start-cols" || a == "--keep" || a == "--name-col" ||
+        a == "--delimiter" || a == "--decimal" || a == "--coords" || a == "-o" || a == "--output" ||
+        a == "--format" || a == "--out-delimiter" || a == "--threads" || a == "--offset" ||
+        a == "--offset-cols" || a == "--calibration" || a == "--catalogue" || a == "--date" ||
+        a == "--datum" || a == "--td-sigma" || a == "--chart";
     if (takesValue && !value(v)) return fail("option " + a + " needs a value");
     if (a == "--lops") {
       o.lops = SplitList(v);
@@ -175,6 +218,39 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
       if (r.ec != std::errc() || r.ptr != v.data() + v.size() || o.threads < 1 || o.threads > 64) {
         return fail("--threads must be a number from 1 to 64");
       }
+    } else if (a == "--offset") {
+      const std::size_t eq = v.find('=');
+      if (eq == std::string::npos) return fail("--offset needs LOP=MICROSECONDS, not '" + v + "'");
+      o.offsets.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+    } else if (a == "--offset-cols") {
+      o.offsetColumns = SplitList(v);
+    } else if (a == "--calibration") {
+      o.calibrationFile = v;
+    } else if (a == "--catalogue") {
+      o.catalogue = v;
+    } else if (a == "--date") {
+      o.date = loran::ParseDate(v);
+      if (!o.date) return fail("--date must be a day as YYYY-MM-DD, not '" + v + "'");
+    } else if (a == "--datum") {
+      const std::string code = v.size() > 5 && v.starts_with("ED50:") ? v.substr(5) : "";
+      o.datum = {v == "ED50" || !code.empty(), 0};
+      if (!code.empty()) {
+        const auto r = std::from_chars(code.data(), code.data() + code.size(), o.datum.epsg);
+        if (r.ec != std::errc() || r.ptr != code.data() + code.size() ||
+            loran::Ed50(o.datum.epsg) == nullptr) {
+          return fail("--datum " + v + ": the ED50 transformations are 1612, 1613, 1311, 1133");
+        }
+      } else if (v != "ED50" && v != "WGS84") {
+        return fail("--datum must be WGS84, ED50 or ED50:EPSG, not '" + v + "'");
+      }
+    } else if (a == "--td-sigma") {
+      const auto n = text::ReadStrictNumber(v, {text::DecimalMark::kPoint, false, {}});
+      if (!n || !(n->value > 0.0 && n->value <= kMaxTdSigma)) {
+        return fail("--td-sigma must be microseconds above 0, at most 100, not '" + v + "'");
+      }
+      o.tdSigma = n->value;
+    } else if (a == "--chart") {
+      o.chart = v;
     } else if (a == "--near") {
       if (i + 2 >= args.size()) return fail("--near needs two values: LAT LON");
       o.near = std::make_pair(args[i + 1], args[i + 2]);
@@ -199,11 +275,23 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
   if (jsonLines && formatGiven) return fail("--jsonl writes JSON lines: --format does not apply");
   if (jsonLines) o.format = OutputFormat::kJsonLines;
   const bool fix = o.command == Command::kFix;
-  if (!fix && (!o.lopColumns.empty() || !o.startColumns.empty() || o.near || o.completeDigits ||
-               !o.weightColumns.empty() || !o.tdColumns.empty())) {
+  const bool calibrate = o.command == Command::kCalibrate;
+  if (o.command == Command::kPredict &&
+      (!o.lopColumns.empty() || !o.startColumns.empty() || o.near || o.completeDigits ||
+       !o.weightColumns.empty() || !o.tdColumns.empty())) {
     return fail("predict takes --lops and --pos-cols; TD, weight and start options are for fix");
   }
-  if (fix && !o.positionColumns.empty()) return fail("--pos-cols is for predict");
+  if (calibrate && (!o.startColumns.empty() || o.near || o.completeDigits ||
+                    !o.weightColumns.empty() || !o.offsets.empty() || !o.offsetColumns.empty() ||
+                    o.calibrationFile || formatGiven || jsonLines)) {
+    return fail(
+        "calibrate takes LOP, TD and position columns; start, weight, offset and format options "
+        "are for fix");
+  }
+  if (fix && !o.positionColumns.empty()) return fail("--pos-cols is for predict and calibrate");
+  if (!fix && o.chart) return fail("--chart is for fix");
+  if (o.chart && o.format == OutputFormat::kJsonLines)
+    return fail("--chart does not go with --jsonl");
   if (!o.lops.empty() && !o.lopColumns.empty()) return fail("give --lops or --lop-cols, not both");
   if (o.near && !o.startColumns.empty()) return fail("give --near or --start-cols, not both");
   if (o.completeDigits && !o.near && o.startColumns.empty()) {

@@ -8,11 +8,13 @@
 #include <utility>
 #include <vector>
 
+#include "loran/catalogue_file.hpp"
+#include "util/constants.hpp"
 #include "util/strict_number.hpp"
 
 namespace kestrune::convert {
 
-enum class Command { kFix, kPredict };
+enum class Command { kFix, kPredict, kCalibrate };
 enum class OutputFormat { kCsv, kGpx, kGeoJson, kKml, kJsonLines };
 enum class HeaderMode { kAuto, kYes, kNo };
 // kAuto: a plain decimal number is decimal degrees, any other text goes to
@@ -21,6 +23,18 @@ enum class CoordinateMode { kAuto, kText };
 
 // A column: a 1-based number or a header name (any letter case).
 using ColumnRef = std::string;
+
+// The datum of the positions read and written: WGS 84, ED50 with the
+// transformation chosen by position (loran::Ed50At), or ED50 with one EPSG
+// transformation (1612, 1613, 1311, 1133).
+struct DatumChoice {
+  bool ed50 = false;
+  int epsg = 0;  // 0: by position
+};
+
+// The calibration file calibrate writes by default, the one the calculation
+// window reads beside Kestrune.ini.
+inline constexpr const char* kDefaultCalibrationFile = "Kestrune-calibration.csv";
 
 struct Options {
   Command command = Command::kFix;
@@ -42,7 +56,20 @@ struct Options {
   std::optional<ColumnRef> nameColumn;
   std::optional<std::pair<std::string, std::string>> near;  // latitude, longitude texts
   bool completeDigits = false;
-  int threads = 0;  // 0: one per processor
+  // ASF offsets (us, added to the predicted TD): given once as LOP name and
+  // value text, per row from columns, or from a calibration file.
+  std::vector<std::pair<std::string, std::string>> offsets;
+  std::vector<ColumnRef> offsetColumns;
+  std::optional<std::string> calibrationFile;
+  // The chain catalogue: a file name, "nels" or "historical"; unset: the
+  // windows' catalogue, or with a date both built-ins.
+  std::optional<std::string> catalogue;
+  std::optional<loran::Date> date;
+  DatumChoice datum;
+  double tdSigma =
+      constants::kDefaultTdSigma;    // us, > 0: the TD standard deviation of the error ellipse
+  std::optional<std::string> chart;  // .svg, .png or .pdf of the fixes
+  int threads = 0;                   // 0: one per processor
   bool quiet = false;
 };
 

@@ -17,10 +17,13 @@
 #include <optional>
 #include <thread>
 
+#include "converter/chart_file.hpp"
 #include "converter/conversion.hpp"
 #include "converter/row_reader.hpp"
+#include "converter/run_setup.hpp"
 #include "converter/writers.hpp"
-#include "loran/catalogue.hpp"
+#include "loran/calibration.hpp"
+#include "util/constants.hpp"
 #include "util/coordinate_text.hpp"
 #include "util/strict_number.hpp"
 
@@ -45,8 +48,8 @@ bool IsNumberRef(const ColumnRef& ref) {
 
 // True when a column is referred to by name, so the input must have a header.
 bool NamesAColumn(const Options& o) {
-  for (const auto* list :
-       {&o.lopColumns, &o.tdColumns, &o.weightColumns, &o.startColumns, &o.positionColumns}) {
+  for (const auto* list : {&o.lopColumns, &o.tdColumns, &o.weightColumns, &o.startColumns,
+                           &o.positionColumns, &o.offsetColumns}) {
     for (const ColumnRef& r : *list) {
       if (!IsNumberRef(r)) return true;
     }
@@ -103,58 +106,77 @@ class Output {
 
 }  // namespace
 
-int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
-        unsigned long long inputSize) {
-  const bool json = options.format == OutputFormat::kJsonLines;
-  LineSource source(in);
-  std::string line;
-  bool overlong = false;
-  std::vector<Row> batch;
-  auto readRow = [&](Row& r, char delimiter) {
-    r.line = source.LineNumber();
-    if (overlong) {
-      r.problem = "line longer than " + std::to_string(kMaxLineBytes) + " bytes: not read";
-    } else if (BlankLine(line)) {
-      r.problem = "empty line";
-    } else if (json) {
-      ReadJsonObject(line, r);
-    } else {
-      r.problem = SplitFields(line, delimiter, r.fields);
-    }
-  };
-
-  // The first row that is not empty decides the delimiter and the header.
-  char delimiter = options.delimiter;
-  std::vector<std::string> header;
-  bool hasHeader = false;
-  std::size_t fieldCount = 0;
-  while (!json && source.Next(line, overlong)) {
-    Row r;
-    if (overlong || BlankLine(line)) {
-      readRow(r, ',');
-      batch.push_back(std::move(r));
+RowInput::RowInput(const Options& options, std::FILE* in)
+    : options_(options),
+      json_(options.format == OutputFormat::kJsonLines),
+      source_(in),
+      delimiter_(options.delimiter) {
+  while (!json_ && source_.Next(line_, overlong_)) {
+    Row& r = pending_.emplace_back();
+    if (overlong_ || BlankLine(line_)) {
+      Read(r);
       continue;
     }
-    if (delimiter == 0) delimiter = DetectDelimiter(line);
-    readRow(r, delimiter);
-    hasHeader =
+    if (delimiter_ == 0) delimiter_ = DetectDelimiter(line_);
+    Read(r);
+    hasHeader_ =
         options.header == HeaderMode::kYes ||
         (options.header == HeaderMode::kAuto && (NamesAColumn(options) || !HasData(r.fields)));
-    fieldCount = r.fields.size();
-    if (hasHeader) {
-      header = std::move(r.fields);
-    } else {
-      batch.push_back(std::move(r));
+    fieldCount_ = r.fields.size();
+    if (hasHeader_) {
+      header_ = std::move(r.fields);
+      pending_.pop_back();
     }
     break;
   }
+}
 
+void RowInput::Read(Row& r) {
+  r.line = source_.LineNumber();
+  if (overlong_) {
+    r.problem = "line longer than " + std::to_string(kMaxLineBytes) + " bytes: not read";
+  } else if (BlankLine(line_)) {
+    r.problem = "empty line";
+  } else if (json_) {
+    ReadJsonObject(line_, r);
+  } else {
+    r.problem = SplitFields(line_, delimiter_ == 0 ? ',' : delimiter_, r.fields);
+  }
+}
+
+bool RowInput::Next(Row& row, std::size_t& lineBytes) {
+  row = Row{};
+  lineBytes = 0;
+  if (!pending_.empty()) {
+    row = std::move(pending_.front());
+    pending_.pop_front();
+    return true;
+  }
+  if (!source_.Next(line_, overlong_)) return false;
+  Read(row);
+  lineBytes = line_.size();
+  return true;
+}
+
+int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
+        unsigned long long inputSize) {
+  if (options.command == Command::kCalibrate) return RunCalibrate(options, in, out, err);
+  const bool json = options.format == OutputFormat::kJsonLines;
+  std::optional<RunSetup> setup;
+  std::optional<RowInput> input;
   std::optional<Converter> converter;
+  std::optional<ChartFile> chart;
   try {
-    converter.emplace(options, hasHeader ? &header : nullptr, fieldCount, loran::NelsCatalogue());
+    setup.emplace(LoadRunSetup(options));
+    if (options.chart) chart.emplace(*options.chart, options.input);
+    input.emplace(options, in);
+    converter.emplace(options, input->Header(), input->FieldCount(), *setup);
   } catch (const UsageError& e) {
     std::fprintf(err, "kestrune-convert: %s\n", e.what());
     return kUsageOrInputError;
+  }
+  for (const std::string& w : converter->Warnings()) {
+    std::fprintf(err, "kestrune-convert: %s\n", w.c_str());
   }
   const std::unique_ptr<Writer> writer =
       MakeWriter(options, converter->PassNames(), converter->ResultNames());
@@ -167,19 +189,33 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
   bool progressShown = false;
   long rows = 0;
   long failed = 0;
-  std::vector<std::string> texts;
-  std::vector<char> ok;
+  long fixes = 0;
+  long beyond = 0;  // fixes far from the calibration's known points
+  std::vector<Row> batch;
+  // What each row of a batch leaves behind once its text is written.
+  struct Done {
+    std::string text;
+    bool ok = false;
+    bool fix = false;
+    bool beyond = false;
+    std::string chartLine;  // the fix for the chart, empty for none
+  };
+  std::vector<Done> done;
 
   auto flushBatch = [&] {
-    texts.assign(batch.size(), std::string());
-    ok.assign(batch.size(), 0);
+    done.assign(batch.size(), Done{});
     std::atomic<std::size_t> next{0};
     auto work = [&] {
       OutRow row;
       for (std::size_t i; (i = next.fetch_add(1)) < batch.size();) {
         converter->Convert(batch[i], row);
-        writer->Row(row, texts[i]);
-        ok[i] = row.ok ? 1 : 0;
+        Done& d = done[i];
+        writer->Row(row, d.text);
+        d.ok = row.ok;
+        d.fix = row.hasPosition;
+        d.beyond = row.beyondCalibration;
+        if (chart && row.hasPosition)
+          d.chartLine = ChartFile::Line(row.wgs84Lat, row.wgs84Lon, row.name);
       }
     };
     std::vector<std::thread> helpers;
@@ -187,23 +223,26 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
     for (std::size_t t = 0; t < extra; ++t) helpers.emplace_back(work);
     work();
     for (std::thread& t : helpers) t.join();
-    for (std::size_t i = 0; i < batch.size(); ++i) {
+    for (const Done& d : done) {
       if (rows > 0) output.Write(writer->Between());
-      output.Write(texts[i]);
+      output.Write(d.text);
       ++rows;
-      failed += ok[i] ? 0 : 1;
+      failed += d.ok ? 0 : 1;
+      fixes += d.fix ? 1 : 0;
+      beyond += d.beyond ? 1 : 0;
+      if (chart) chart->Add(d.chartLine);
     }
     batch.clear();
     if (json) output.Flush();
     if (progress) {
-      const double done =
-          std::min(1.0, static_cast<double>(source.BytesRead()) / static_cast<double>(inputSize));
-      if (progressShown || static_cast<double>(rows) / std::max(done, 1e-9) > kProgressRows) {
-        const int bar = static_cast<int>(done * kProgressWidth);
+      const double fraction = std::min(
+          1.0, static_cast<double>(input->Source().BytesRead()) / static_cast<double>(inputSize));
+      if (progressShown || static_cast<double>(rows) / std::max(fraction, 1e-9) > kProgressRows) {
+        const int bar = static_cast<int>(fraction * kProgressWidth);
         std::fprintf(err, "\rkestrune-convert: [%s%s] %3d%% %ld rows",
                      std::string(static_cast<std::size_t>(bar), '#').c_str(),
                      std::string(static_cast<std::size_t>(kProgressWidth - bar), '.').c_str(),
-                     static_cast<int>(done * 100.0), rows);
+                     static_cast<int>(fraction * 100.0), rows);
         std::fflush(err);
         progressShown = true;
       }
@@ -212,10 +251,10 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
 
   std::size_t batchBytes = 0;
   const std::size_t batchRows = json ? 1 : kBatchRows;
-  while (output.Ok() && source.Next(line, overlong)) {
-    Row& r = batch.emplace_back();
-    readRow(r, delimiter);
-    batchBytes += line.size();
+  std::size_t lineBytes = 0;
+  for (Row r; output.Ok() && input->Next(r, lineBytes);) {
+    batch.push_back(std::move(r));
+    batchBytes += lineBytes;
     if (batch.size() >= batchRows || batchBytes >= kBatchBytes) {
       flushBatch();
       batchBytes = 0;
@@ -231,15 +270,32 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
                  std::strerror(output.Error()));
     return kUsageOrInputError;
   }
-  if (source.Failed() != 0) {
+  if (input->Source().Failed() != 0) {
     std::fprintf(err, "kestrune-convert: cannot read the input after line %ld: %s\n",
-                 source.LineNumber(), std::strerror(source.Failed()));
+                 input->Source().LineNumber(), std::strerror(input->Source().Failed()));
     return kUsageOrInputError;
+  }
+  if (beyond > 0) {
+    const loran::CalibrationArea& a = *setup->area;
+    std::fprintf(err,
+                 "kestrune-convert: %ld of %ld fixes lie more than %.0f km beyond the %d known "
+                 "points of %s (within %.1f km of %s %s); its offsets may not hold there\n",
+                 beyond, fixes, loran::kCalibrationReach / 1000.0, a.points,
+                 setup->calibrationFile.c_str(), a.radius / 1000.0,
+                 text::FormatLatLon(a.centre.lat * 180 / constants::kPi, "LAT", 0, '.').c_str(),
+                 text::FormatLatLon(a.centre.lon * 180 / constants::kPi, "LON", 0, '.').c_str());
   }
   if (failed > 0 && !options.quiet) {
     std::fprintf(err,
                  "kestrune-convert: %ld of %ld rows not converted; the status column says why\n",
                  failed, rows);
+  }
+  if (chart) {
+    const std::string problem = chart->Draw();
+    if (!problem.empty()) {
+      std::fprintf(err, "kestrune-convert: %s\n", problem.c_str());
+      return kUsageOrInputError;
+    }
   }
   return failed > 0 ? kSomeRowFailed : kAllRowsOk;
 }
@@ -280,7 +336,7 @@ int Main(const std::vector<std::string>& args) {
     }
   }
   std::FILE* out = stdout;
-  if (o.output != "-") {
+  if (o.output != "-" && o.command != Command::kCalibrate) {
     out = std::fopen(o.output.c_str(), "wb");
     if (!out) {
       std::fprintf(stderr, "kestrune-convert: cannot write '%s': %s\n", o.output.c_str(),

@@ -163,13 +163,25 @@ CalibrationRead ReadCalibrationText(const std::string& text, const Catalogue& ca
   bool header = false;
   auto fail = [&out](int line, const std::string& problem) {
     out.offsets.clear();
+    out.lines.clear();
     out.error = "line " + std::to_string(line) + ": " + problem;
     return out;
   };
   for (std::string raw; std::getline(in, raw);) {
     ++n;
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-    if (raw.empty() || raw[0] == '#') continue;
+    if (!raw.empty() && raw[0] == '#') {
+      CalibrationArea a;
+      double lat = 0.0, lon = 0.0, km = 0.0;
+      if (std::sscanf(raw.c_str(), "# known points: %d within %lf km of %lf,%lf", &a.points, &km,
+                      &lat, &lon) == 4) {
+        a.centre = GeoPoint{lat * constants::kPi / 180.0, lon * constants::kPi / 180.0};
+        a.radius = km * 1000.0;
+        out.area = a;
+      }
+      continue;
+    }
+    if (raw.empty()) continue;
     std::vector<std::string> f;
     std::istringstream fields(raw);
     for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
@@ -203,9 +215,17 @@ CalibrationRead ReadCalibrationText(const std::string& text, const Catalogue& ca
       }
     }
     out.offsets.push_back(o);
+    out.lines.push_back(n);
   }
   if (!header) return fail(n == 0 ? 1 : n, "no heading lop,offset_us,...");
   return out;
+}
+
+std::string CalibrationAreaComment(const CalibrationArea& area) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "known points: %d within %.1f km of %.8f,%.8f (WGS 84 degrees)",
+                area.points, area.radius / 1000.0, Deg(area.centre.lat), Deg(area.centre.lon));
+  return buf;
 }
 
 std::string CalibrationText(const std::vector<CalibrationOffset>& offsets,

@@ -76,9 +76,28 @@ struct CalibrationOffset {
   double stddev = 0.0;  // us
   int rows = 0;
 };
+// Where the known points of a calibration lie. The file keeps it as a
+// comment line, so that a conversion can tell how far its fixes are from
+// the points the offsets were taken at.
+struct CalibrationArea {
+  GeoPoint centre;      // radians, WGS 84: the mean of the known positions
+  double radius = 0.0;  // metres, from the centre to the farthest known point
+  int points = 0;       // known points used
+};
+// The comment line of `area` (without the "# "):
+// "known points: 12 within 42.1 km of 63.41234567,7.81234567 (WGS 84 degrees)".
+std::string CalibrationAreaComment(const CalibrationArea& area);
+// An ASF offset holds near where it was taken: coast-guard notices give 50 to
+// 100 nautical miles (Canadian Coast Guard, Radio Aids to Marine Navigation,
+// Loran-C; docs/accuracy.md). Metres beyond the known points' area past
+// which a converted position is warned of, about the middle of that range.
+inline constexpr double kCalibrationReach = 150000.0;
+
 struct CalibrationRead {
   std::vector<CalibrationOffset> offsets;
-  std::string error;  // "line 3: no station 9007V"; empty when sound
+  std::vector<int> lines;               // the file line of each offset
+  std::optional<CalibrationArea> area;  // from its comment line, when there is one
+  std::string error;                    // "line 3: no station 9007V"; empty when sound
 };
 CalibrationRead ReadCalibrationText(const std::string& text, const Catalogue& catalogue);
 // The file text; `comment` goes in front as comment lines.

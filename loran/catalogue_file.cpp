@@ -21,7 +21,7 @@ namespace kestrune::loran {
 
 namespace {
 
-constexpr int kDegreeDigits = 15;  // significant digits of a written coordinate
+constexpr int kDegreeDigits = 17;  // significant digits of a written coordinate: every bit
 
 std::string Trim(const std::string& s) {
   const auto first = s.find_first_not_of(" \t\r");

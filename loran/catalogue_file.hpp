@@ -45,8 +45,11 @@ struct CatalogueRead {
 };
 
 CatalogueRead ReadCatalogueText(const std::string& text);
-// The file text of `chains`: reading it gives the same chains (positions to
-// 1e-12 rad, since they are written as decimal degrees of 15 digits).
+// The file text of `chains`: reading it gives the same chains. Positions
+// are written as decimal degrees of 17 significant digits, every bit of the
+// double, so that a file written from the built-in chains converts a
+// logbook digit for digit as they do (15 digits, 1e-12 rad, moved the
+// meaningless GDOP of two LOPs sharing a secondary station).
 std::string CatalogueText(const std::vector<ChainVersion>& chains);
 
 // The catalogue a converter works with on `date`: every chain version valid

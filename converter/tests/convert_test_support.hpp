@@ -17,6 +17,7 @@ namespace kestrune::convert::testing {
 struct Outcome {
   int code = 0;
   std::string out;
+  std::string err;                                       // standard error
   std::vector<std::map<std::string, std::string>> rows;  // the CSV output, by column name
 };
 
@@ -36,8 +37,13 @@ inline Outcome Convert(std::vector<std::string> args, const std::string& input) 
   if (file != in) std::fclose(file);
   std::rewind(out);
   for (int c; (c = std::fgetc(out)) != EOF;) o.out += static_cast<char>(c);
+  std::rewind(err);
+  for (int c; (c = std::fgetc(err)) != EOF;) o.err += static_cast<char>(c);
   for (std::FILE* f : {in, out, err}) std::fclose(f);
-  if (parsed.options.format != OutputFormat::kCsv) return o;
+  if (parsed.options.format != OutputFormat::kCsv ||
+      parsed.options.command == Command::kCalibrate) {
+    return o;
+  }
   std::vector<std::string> header, fields;
   std::size_t start = 0;
   for (std::size_t end; (end = o.out.find('\n', start)) != std::string::npos; start = end + 1) {

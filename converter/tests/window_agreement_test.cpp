@@ -11,6 +11,7 @@
 #include "converter/tests/convert_test_support.hpp"
 #include "loran/catalogue.hpp"
 #include "tests/support/model_test.hpp"
+#include "tests/support/test_support.hpp"
 #include "util/numeric_text.hpp"
 
 namespace kestrune::convert {
@@ -42,18 +43,22 @@ class WindowAgreement : public testing_support::ModelTest {
     }
     return w;
   }
+  // Every row of the test logbook converted with `args`, against the window.
+  void CheckLogbook(const std::vector<std::string>& args);
   SetupState setup_;
 };
 
-TEST_F(WindowAgreement, EveryLogbookRowShowsTheWindowsFix) {
-  const std::string logbook = std::string(KESTRUNE_TESTDATA_DIR) + "/convert-logbook.csv";
-  const testing::Outcome o = Convert({"fix", "-q", logbook}, "");
+void WindowAgreement::CheckLogbook(const std::vector<std::string>& args) {
+  const bool calibrated = args.size() > 3;
+
+  const testing::Outcome o = Convert(args, "");
   ASSERT_EQ(o.rows.size(), 11u);
   for (const auto& row : o.rows) {
     SCOPED_TRACE(row.at("name"));
     Boxes().boxes.clear();
     const auto w = Window(row);
     w->cmdCalc.DoClick();
+    EXPECT_EQ(w->Caption().find("ASF offsets from") != std::string::npos, calibrated);
     const std::string status = row.at("status");
     const auto& boxes = Boxes().boxes;
     if (status.rfind("Run-time error", 0) == 0) {
@@ -93,6 +98,20 @@ TEST_F(WindowAgreement, EveryLogbookRowShowsTheWindowsFix) {
     }
   }
   EXPECT_EQ(o.code, 1);
+}
+
+const std::string kLogbook = std::string(KESTRUNE_TESTDATA_DIR) + "/convert-logbook.csv";
+
+TEST_F(WindowAgreement, EveryLogbookRowShowsTheWindowsFix) {
+  CheckLogbook({"fix", "-q", kLogbook});
+}
+
+// The window reads the calibration file beside its setup file.
+TEST_F(WindowAgreement, AndWithTheOffsetsOfACalibrationFile) {
+  testing_support::WriteFile(kCalibrationFileName,
+                             "lop,offset_us\n9007W,0.4\n9007X,-0.6\n9007Y,0.3\n9007Z,-0.2\n"
+                             "7499X,0.5\n7499Y,-0.3\n");
+  CheckLogbook({"fix", "-q", "--calibration", kCalibrationFileName, kLogbook});
 }
 
 TEST_F(WindowAgreement, PredictionsAreTheStationTableTds) {
