@@ -140,7 +140,7 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
                points.size(), rows, leftOut > 0 ? " (the others are named above)" : "",
                result.radius / 1000.0, PositionText(result.centre).c_str());
   if (options.output != "-") std::fprintf(table, "written to %s\n", options.output.c_str());
-  if (result.radius > loran::kCalibrationReach) {
+  if (result.radius > constants::kCalibrationReach) {
     std::fprintf(err,
                  "kestrune-convert: the known points lie up to %.0f km from their centre; an "
                  "offset holds for 50 to 100 nmi around where it was taken (docs/accuracy.md)\n",

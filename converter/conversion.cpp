@@ -800,7 +800,7 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
   out.hasPosition = std::fabs(Degrees(fix.lat)) <= 90.0;
   if (out.hasPosition && setup_.area) {
     out.beyondCalibration = loran::DistanceMetres(setup_.area->centre, fix) - setup_.area->radius >
-                            loran::kCalibrationReach;
+                            constants::kCalibrationReach;
   }
   out.results[kKind] = Cell{kind, false};
   out.results[kPasses] = Cell{std::to_string(passes), true};
@@ -811,7 +811,7 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
   out.results[resultNames_.size() - 3] = Cell{other, true};
   std::optional<loran::FixAccuracy> accuracy;
   try {
-    if (n > 2) accuracy = loran::FixAccuracyAt(catalogue_, lops, fix, options_.tdSigma);
+    accuracy = loran::FixAccuracyAt(catalogue_, lops, fix, options_.tdSigma);
   } catch (const RuntimeFault&) {
     // No gradient at the fix: no ellipse either.
   }

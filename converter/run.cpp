@@ -280,7 +280,7 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
     std::fprintf(err,
                  "kestrune-convert: %ld of %ld fixes lie more than %.0f km beyond the %d known "
                  "points of %s (within %.1f km of %s %s); its offsets may not hold there\n",
-                 beyond, fixes, loran::kCalibrationReach / 1000.0, a.points,
+                 beyond, fixes, constants::kCalibrationReach / 1000.0, a.points,
                  setup->calibrationFile.c_str(), a.radius / 1000.0,
                  text::FormatLatLon(a.centre.lat * 180 / constants::kPi, "LAT", 0, '.').c_str(),
                  text::FormatLatLon(a.centre.lon * 180 / constants::kPi, "LON", 0, '.').c_str());

@@ -87,11 +87,6 @@ struct CalibrationArea {
 // The comment line of `area` (without the "# "):
 // "known points: 12 within 42.1 km of 63.41234567,7.81234567 (WGS 84 degrees)".
 std::string CalibrationAreaComment(const CalibrationArea& area);
-// An ASF offset holds near where it was taken: coast-guard notices give 50 to
-// 100 nautical miles (Canadian Coast Guard, Radio Aids to Marine Navigation,
-// Loran-C; docs/accuracy.md). Metres beyond the known points' area past
-// which a converted position is warned of, about the middle of that range.
-inline constexpr double kCalibrationReach = 150000.0;
 
 struct CalibrationRead {
   std::vector<CalibrationOffset> offsets;

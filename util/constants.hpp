@@ -26,6 +26,12 @@ inline constexpr double kAOneMinusEccSq = 6335439.326804105;     // a (1 - e^2),
 inline constexpr double kInternational1924A = 6378388.0;    // semi-major axis, metres
 inline constexpr double kInternational1924F = 1.0 / 297.0;  // flattening
 
+// Calibration. An ASF offset holds near where it was taken: coast-guard notices give 50 to
+// 100 nautical miles (Canadian Coast Guard, Radio Aids to Marine Navigation,
+// Loran-C; docs/accuracy.md). Metres beyond the known points' area past
+// which a converted position is warned of, about the middle of that range.
+inline constexpr double kCalibrationReach = 150000.0;
+
 // Loran-C propagation.
 inline constexpr double kSignalSpeed =
     299.6911624;  // metres per microsecond, speed of light in air

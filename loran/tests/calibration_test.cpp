@@ -15,10 +15,10 @@ namespace {
 
 const char* const kTwoVersions =
     "# test catalogue\n"
-    "chain; 7970; Norwegian Sea; 1977-01-01; 1994-12-31\n"
+    "chain; 9999; Test chain; 1977-01-01; 1994-12-31\n"
     "station; M; Ejde; 62°17'59.837\"N; 007°04'26.079\"W; 0   # the master\n"
-    "station; X; Boe; 68.6350600; 14.463153; 26605.71\n"
-    "chain; 7970; Norwegian Sea; 1995-01-01; -\n"
+    "station; X; Somewhere; 68.6350600; 14.463153; 26000.5\n"
+    "chain; 9999; Test chain; 1995-01-01; -\n"
     "station; M; Ejde; 62 17 59.837 N; 7 4 26.079 W; 0\n"
     "station; Y; Jan Mayen; 70.914299; -8.732368; 14000\n";
 
@@ -65,7 +65,7 @@ TEST(CatalogueFile, BuiltInCataloguesVersionsByDate) {
 }
 
 TEST(CatalogueFile, EveryProblemNamesItsLine) {
-  const std::string chain = "chain; 7970; Norwegian Sea; 1977-01-01; 1994-12-31\n";
+  const std::string chain = "chain; 9999; Test chain; 1977-01-01; 1994-12-31\n";
   const std::string master = "station; M; Ejde; 62.3; -7.07; 0\n";
   const struct {
     std::string text;
@@ -74,13 +74,13 @@ TEST(CatalogueFile, EveryProblemNamesItsLine) {
       {"", "line 1: no chain in the catalogue"},
       {master, "line 1: a station before any chain line"},
       {chain + "station; X; Boe; 68.6; 14.4; 26000\n",
-       "line 2: chain 7970 must begin with its master M"},
+       "line 2: chain 9999 must begin with its master M"},
       {chain + master + "station; Q; Nowhere; 60; 5; 100\n",
        "line 3: designator 'Q' is not M or V to Z"},
       {chain + master + "station; X; Boe; 68.6; 14.4; 26000\nstation; X; Bo; 68.6; 14.4; 1\n",
-       "line 4: station X of chain 7970 comes twice"},
-      {chain + master + "chain; 7970; Norwegian Sea; 1994-06-01; -\n" + master,
-       "line 3: chain 7970 overlaps in time its version on line 1"},
+       "line 4: station X of chain 9999 comes twice"},
+      {chain + master + "chain; 9999; Test chain; 1994-06-01; -\n" + master,
+       "line 3: chain 9999 overlaps in time its version on line 1"},
       {chain + master + "station; X; Boe; 98.6; 14.4; 26000\n",
        "line 3: latitude '98.6' is out of range"},
       {chain + master + "station; X; Boe; 68 38 N 14; 14.4; 26000\n",
@@ -88,9 +88,8 @@ TEST(CatalogueFile, EveryProblemNamesItsLine) {
        "with a hemisphere"},
       {chain + master + "station; X; Boe; 68.6; 14.4; -5\n",
        "line 3: emission delay '-5' is not a positive number of microseconds"},
-      {"chain; 7970; Norwegian Sea; 1994-13-01; -\n",
-       "line 1: date '1994-13-01' is not YYYY-MM-DD"},
-      {chain, "line 1: chain 7970 has no stations"},
+      {"chain; 9999; Test chain; 1994-13-01; -\n", "line 1: date '1994-13-01' is not YYYY-MM-DD"},
+      {chain, "line 1: chain 9999 has no stations"},
       {"stations; M\n", "line 1: 'stations' is neither a chain nor a station line"},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadCatalogueText(c.text).error, c.error) << c.text;
