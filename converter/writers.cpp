@@ -166,6 +166,30 @@ class CsvWriter : public Writer {
   std::vector<std::string> results_;
 };
 
+// The members of an object after its "line": the passed-through fields, then
+// the results. A JSON-lines input passes its values as JSON texts, which
+// `rawJson` writes as they came and otherwise as strings.
+void AppendMembers(std::string& out, const OutRow& row, const std::vector<std::string>& pass,
+                   const std::vector<std::string>& results, bool rawJson) {
+  const bool json = !row.passNames.empty();
+  for (std::size_t i = 0; i < row.pass.size(); ++i) {
+    out += ',';
+    AppendJsonString(out, json ? row.passNames[i] : pass[i]);
+    out += ':';
+    if (json && rawJson) {
+      out += row.pass[i];
+    } else {
+      AppendJsonString(out, row.pass[i]);
+    }
+  }
+  for (std::size_t i = 0; i < row.results.size(); ++i) {
+    out += ',';
+    AppendJsonString(out, results[i]);
+    out += ':';
+    AppendJsonCell(out, row.results[i]);
+  }
+}
+
 class JsonLinesWriter : public Writer {
  public:
   JsonLinesWriter(std::vector<std::string> pass, std::vector<std::string> results)
@@ -173,23 +197,7 @@ class JsonLinesWriter : public Writer {
   std::string Begin() const override { return {}; }
   void Row(const OutRow& row, std::string& out) const override {
     out += "{\"line\":" + std::to_string(row.line);
-    const bool json = !row.passNames.empty();
-    for (std::size_t i = 0; i < row.pass.size(); ++i) {
-      out += ',';
-      AppendJsonString(out, json ? row.passNames[i] : pass_[i]);
-      out += ':';
-      if (json) {
-        out += row.pass[i];
-      } else {
-        AppendJsonString(out, row.pass[i]);
-      }
-    }
-    for (std::size_t i = 0; i < row.results.size(); ++i) {
-      out += ',';
-      AppendJsonString(out, results_[i]);
-      out += ':';
-      AppendJsonCell(out, row.results[i]);
-    }
+    AppendMembers(out, row, pass_, results_, /*rawJson=*/true);
     out += "}\n";
   }
 
@@ -214,19 +222,7 @@ class GeoJsonWriter : public Writer {
       out += "null";
     }
     out += ",\"properties\":{\"line\":" + std::to_string(row.line);
-    const std::vector<std::string>& names = row.passNames.empty() ? pass_ : row.passNames;
-    for (std::size_t i = 0; i < row.pass.size(); ++i) {
-      out += ',';
-      AppendJsonString(out, names[i]);
-      out += ':';
-      AppendJsonString(out, row.pass[i]);
-    }
-    for (std::size_t i = 0; i < row.results.size(); ++i) {
-      out += ',';
-      AppendJsonString(out, results_[i]);
-      out += ':';
-      AppendJsonCell(out, row.results[i]);
-    }
+    AppendMembers(out, row, pass_, results_, /*rawJson=*/false);
     out += "}}";
   }
 
