@@ -125,10 +125,21 @@ std::string Degrees(double deg) {
   return std::string(buf, r.ptr);
 }
 
-class CsvWriter : public Writer {
+// Every format names the passed-through columns and the results alike.
+class ColumnWriter : public Writer {
+ public:
+  ColumnWriter(std::vector<std::string> pass, std::vector<std::string> results)
+      : pass_(std::move(pass)), results_(std::move(results)) {}
+
+ protected:
+  std::vector<std::string> pass_;
+  std::vector<std::string> results_;
+};
+
+class CsvWriter : public ColumnWriter {
  public:
   CsvWriter(char delimiter, std::vector<std::string> pass, std::vector<std::string> results)
-      : delimiter_(delimiter), pass_(std::move(pass)), results_(std::move(results)) {}
+      : ColumnWriter(std::move(pass), std::move(results)), delimiter_(delimiter) {}
   std::string Begin() const override {
     std::string out;
     Field(out, "line");
@@ -162,8 +173,6 @@ class CsvWriter : public Writer {
     out += '"';
   }
   char delimiter_;
-  std::vector<std::string> pass_;
-  std::vector<std::string> results_;
 };
 
 // The members of an object after its "line": the passed-through fields, then
@@ -190,26 +199,20 @@ void AppendMembers(std::string& out, const OutRow& row, const std::vector<std::s
   }
 }
 
-class JsonLinesWriter : public Writer {
+class JsonLinesWriter : public ColumnWriter {
  public:
-  JsonLinesWriter(std::vector<std::string> pass, std::vector<std::string> results)
-      : pass_(std::move(pass)), results_(std::move(results)) {}
+  using ColumnWriter::ColumnWriter;
   std::string Begin() const override { return {}; }
   void Row(const OutRow& row, std::string& out) const override {
     out += "{\"line\":" + std::to_string(row.line);
     AppendMembers(out, row, pass_, results_, /*rawJson=*/true);
     out += "}\n";
   }
-
- private:
-  std::vector<std::string> pass_;
-  std::vector<std::string> results_;
 };
 
-class GeoJsonWriter : public Writer {
+class GeoJsonWriter : public ColumnWriter {
  public:
-  GeoJsonWriter(std::vector<std::string> pass, std::vector<std::string> results)
-      : pass_(std::move(pass)), results_(std::move(results)) {}
+  using ColumnWriter::ColumnWriter;
   std::string Begin() const override { return "{\"type\":\"FeatureCollection\",\"features\":[\n"; }
   std::string_view Between() const override { return ",\n"; }
   std::string End() const override { return "\n]}\n"; }
@@ -225,16 +228,11 @@ class GeoJsonWriter : public Writer {
     AppendMembers(out, row, pass_, results_, /*rawJson=*/false);
     out += "}}";
   }
-
- private:
-  std::vector<std::string> pass_;
-  std::vector<std::string> results_;
 };
 
-class GpxWriter : public Writer {
+class GpxWriter : public ColumnWriter {
  public:
-  GpxWriter(std::vector<std::string> pass, std::vector<std::string> results)
-      : pass_(std::move(pass)), results_(std::move(results)) {}
+  using ColumnWriter::ColumnWriter;
   std::string Begin() const override {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<gpx version=\"1.1\" creator=\"kestrune-convert\" "
@@ -260,16 +258,11 @@ class GpxWriter : public Writer {
     AppendXml(out, desc);
     out += "</desc></wpt>\n";
   }
-
- private:
-  std::vector<std::string> pass_;
-  std::vector<std::string> results_;
 };
 
-class KmlWriter : public Writer {
+class KmlWriter : public ColumnWriter {
  public:
-  KmlWriter(std::vector<std::string> pass, std::vector<std::string> results)
-      : pass_(std::move(pass)), results_(std::move(results)) {}
+  using ColumnWriter::ColumnWriter;
   std::string Begin() const override {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>"
@@ -288,10 +281,6 @@ class KmlWriter : public Writer {
     }
     out += "</Placemark>\n";
   }
-
- private:
-  std::vector<std::string> pass_;
-  std::vector<std::string> results_;
 };
 
 }  // namespace
