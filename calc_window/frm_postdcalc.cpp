@@ -68,10 +68,6 @@ std::string ComboText(int k, const char* heading, const char* placeholder) {
   return k == 0 ? heading : placeholder;
 }
 
-std::string CoordText(double radians, const char* kind) {
-  return text::FormatLatLon(radians * 180 / constants::kPi, kind, 3);
-}
-
 }  // namespace
 
 template <class T, class RectFn, class TextFn>
@@ -328,8 +324,8 @@ void Frm_PosTDCalc::Form_Load() {
     }
   }
 
-  txtEstLat.SetText(CoordText(setup_.EstLat, "LAT"));
-  txtEstLon.SetText(CoordText(setup_.EstLon, "LON"));
+  txtEstLat.SetText(CoordinateCaption(setup_.EstLat, "LAT"));
+  txtEstLon.SetText(CoordinateCaption(setup_.EstLon, "LON"));
   for (int i = 1; i <= setup_.NoOfLops; ++i) {
     txtTD(i).SetText(Format(setup_.LopTable(i).ObservedTd, "##0.000"));
     const float w = setup_.LopTable(i).Weight;

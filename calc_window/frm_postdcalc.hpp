@@ -28,6 +28,8 @@ struct TwoLopMean {
   double latSum = 0.0;  // radians
   double lonSum = 0.0;  // radians
   void Add(const loran::TwoLopFixResult& fix);
+  // The mean position; none when no fix converged.
+  std::optional<loran::GeoPoint> Mean() const;
 };
 
 // The file of ASF offsets beside the setup file: when it is there, every
@@ -176,6 +178,9 @@ class Frm_PosTDCalc : public Form {
   void ShowMean(const TwoLopMean& mean, const loran::LeastSquaresFix& lsq);
 
  private:
+  // A position (radians) as the window shows it: the coordinate text with
+  // three decimals of seconds.
+  static std::string CoordinateCaption(double radians, const char* kind);
   // Members lo..hi of a control array; rect(i) and text(i) give each member's
   // rectangle and initial caption or text.
   template <class T, class RectFn, class TextFn>

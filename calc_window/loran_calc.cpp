@@ -49,6 +49,11 @@ void TwoLopMean::Add(const loran::TwoLopFixResult& fix) {
   lonSum = lonSum + fix.fix.lon;
 }
 
+std::optional<loran::GeoPoint> TwoLopMean::Mean() const {
+  if (converged == 0) return std::nullopt;
+  return loran::GeoPoint{latSum / converged, lonSum / converged};
+}
+
 const loran::StationPrediction& Frm_PosTDCalc::StationAt(int index) const {
   if (index < 0 || index >= static_cast<int>(stations_.size())) {
     throw RuntimeFault(RuntimeFault::kSubscript);
@@ -145,9 +150,7 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
 
   // 9. Mean of the converged two-LOP fixes.
   ShowMean(mean, lsq);
-  if (mean.converged > 0) {
-    solution_->mean = loran::GeoPoint{mean.latSum / mean.converged, mean.lonSum / mean.converged};
-  }
+  solution_->mean = mean.Mean();
   solution_->complete = true;
 }
 

@@ -21,10 +21,6 @@ using text::Format;
 using text::FormatRight;
 using text::WithSignPlace;
 
-std::string CoordText(double radians, const char* kind) {
-  return text::FormatLatLon(radians * 180 / constants::kPi, kind, 3);
-}
-
 // The master rows of the TD, hyperbolic azimuth and gradient columns.
 const char* const kNoValue = " ";
 
@@ -42,6 +38,10 @@ void ShowDeviation(Label& north, Label& east, const loran::LeastSquaresFix& lsq,
 }
 
 }  // namespace
+
+std::string Frm_PosTDCalc::CoordinateCaption(double radians, const char* kind) {
+  return text::FormatLatLon(constants::Degrees(radians), kind, 3);
+}
 
 void Frm_PosTDCalc::ShowStationTable() {
   for (int j = 0; j < catalogue_.Size(); ++j) {
@@ -67,8 +67,8 @@ void Frm_PosTDCalc::ShowStationTable() {
 void Frm_PosTDCalc::ShowLsqFix(const loran::LeastSquaresFix& fix) {
   // A fix that did not converge has no position and no residuals: blank
   // rather than a zero position that would read as an exact fix.
-  lblLsqrLat.SetCaption(fix.converged ? CoordText(fix.fix.lat, "LAT") : "");
-  lblLsqrLon.SetCaption(fix.converged ? CoordText(fix.fix.lon, "LON") : "");
+  lblLsqrLat.SetCaption(fix.converged ? CoordinateCaption(fix.fix.lat, "LAT") : "");
+  lblLsqrLon.SetCaption(fix.converged ? CoordinateCaption(fix.fix.lon, "LON") : "");
   lblLsqrIter.SetCaption("Iterations " + WithSignPlace(fix.passes));
   for (int i = 1; i <= setup_.NoOfLops; ++i) {
     if (!fix.converged) {
@@ -99,8 +99,8 @@ void Frm_PosTDCalc::ShowCombination(int k, int i, int j, const loran::TwoLopFixR
                                     const loran::LeastSquaresFix& lsq) {
   lblLop(k).SetCaption(WithSignPlace(static_cast<std::int16_t>(i)) + "-" +
                        WithSignPlace(static_cast<std::int16_t>(j)));
-  lblLat(k).SetCaption(CoordText(fix.fix.lat, "LAT"));
-  lblLon(k).SetCaption(CoordText(fix.fix.lon, "LON"));
+  lblLat(k).SetCaption(CoordinateCaption(fix.fix.lat, "LAT"));
+  lblLon(k).SetCaption(CoordinateCaption(fix.fix.lon, "LON"));
   ShowDeviation(lblDN(k), lblDE(k), lsq, fix.fix);
   lblIter(k).SetCaption(std::to_string(fix.passes));
   const LopRecord& a = setup_.LopTable(i);
@@ -113,13 +113,14 @@ void Frm_PosTDCalc::ShowCombination(int k, int i, int j, const loran::TwoLopFixR
 }
 
 void Frm_PosTDCalc::ShowMean(const TwoLopMean& mean, const loran::LeastSquaresFix& lsq) {
-  if (mean.converged == 0) {
+  const std::optional<loran::GeoPoint> at = mean.Mean();
+  if (!at) {
     for (Label* l : {&lblMeanLat, &lblMeanLon, &lblMeanDN, &lblMeanDE}) l->SetCaption("");
     return;
   }
-  const loran::GeoPoint m{mean.latSum / mean.converged, mean.lonSum / mean.converged};
-  lblMeanLat.SetCaption(CoordText(m.lat, "LAT"));
-  lblMeanLon.SetCaption(CoordText(m.lon, "LON"));
+  const loran::GeoPoint m = *at;
+  lblMeanLat.SetCaption(CoordinateCaption(m.lat, "LAT"));
+  lblMeanLon.SetCaption(CoordinateCaption(m.lon, "LON"));
   ShowDeviation(lblMeanDN, lblMeanDE, lsq, m);
 }
 

@@ -32,10 +32,6 @@ using namespace kestrune::constants;
 constexpr std::string_view kMagic = "KSTCOAST";
 constexpr const char* kFileName = "coastline-nw-europe.bin";
 
-double Rad(double degrees) {
-  return degrees * kPi / 180;
-}
-
 class ByteReader {
  public:
   explicit ByteReader(std::string_view bytes) : bytes_(bytes) {}
@@ -144,8 +140,9 @@ CoastlineRead DecodeCoastline(std::string_view bytes) {
     for (std::uint64_t i = 0; i < n; ++i) {
       gx += in.Zigzag();
       gy += in.Zigzag();
-      ring.push_back(loran::GeoPoint{Rad(lat0 + static_cast<double>(gy) * c.stepLat),
-                                     Rad(lon0 + static_cast<double>(gx) * c.stepLon)});
+      ring.push_back(
+          loran::GeoPoint{constants::Radians(lat0 + static_cast<double>(gy) * c.stepLat),
+                          constants::Radians(lon0 + static_cast<double>(gx) * c.stepLon)});
     }
     if (!in.Ok()) return damaged;
   }
@@ -187,13 +184,18 @@ std::optional<CoastDistance> NearestCoast(const Coastline& coast, loran::GeoPoin
   const double ky = kSemiMajor * (1.0 - kEccSq) / (w2 * std::sqrt(w2));
   const double kx = kSemiMajor / std::sqrt(w2) * std::cos(from.lat);
   // An edge along the clip box is where the file was cut, not coast.
-  const double halfLon = Rad(coast.stepLon) / 2, halfLat = Rad(coast.stepLat) / 2;
+  const double halfLon = constants::Radians(coast.stepLon) / 2,
+               halfLat = constants::Radians(coast.stepLat) / 2;
   auto near = [](double a, double b, double tol) { return std::fabs(a - b) < tol; };
   auto onBox = [&](const loran::GeoPoint& p, const loran::GeoPoint& q) {
-    return (near(p.lon, Rad(coast.west), halfLon) && near(q.lon, Rad(coast.west), halfLon)) ||
-           (near(p.lon, Rad(coast.east), halfLon) && near(q.lon, Rad(coast.east), halfLon)) ||
-           (near(p.lat, Rad(coast.south), halfLat) && near(q.lat, Rad(coast.south), halfLat)) ||
-           (near(p.lat, Rad(coast.north), halfLat) && near(q.lat, Rad(coast.north), halfLat));
+    return (near(p.lon, constants::Radians(coast.west), halfLon) &&
+            near(q.lon, constants::Radians(coast.west), halfLon)) ||
+           (near(p.lon, constants::Radians(coast.east), halfLon) &&
+            near(q.lon, constants::Radians(coast.east), halfLon)) ||
+           (near(p.lat, constants::Radians(coast.south), halfLat) &&
+            near(q.lat, constants::Radians(coast.south), halfLat)) ||
+           (near(p.lat, constants::Radians(coast.north), halfLat) &&
+            near(q.lat, constants::Radians(coast.north), halfLat));
   };
   double best = std::numeric_limits<double>::infinity();
   loran::GeoPoint nearest;

@@ -45,12 +45,9 @@ constexpr double kFitMinSpan = 2000.0;  // plane metres
 constexpr double kScaleBarMax = 160.0;
 constexpr int kEllipsePoints = 96;
 
-double Deg(double radians) {
-  return radians * 180 / kPi;
-}
-
 std::string CoordText(loran::GeoPoint p) {
-  return text::FormatLatLon(Deg(p.lat), "LAT", 3) + "  " + text::FormatLatLon(Deg(p.lon), "LON", 3);
+  return text::FormatLatLon(constants::Degrees(p.lat), "LAT", 3) + "  " +
+         text::FormatLatLon(constants::Degrees(p.lon), "LON", 3);
 }
 
 Item Marker(const char* cls, Pixel at, Item::Shape shape, double size, std::uint32_t stroke,

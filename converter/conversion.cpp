@@ -151,10 +151,6 @@ double TwoLopGdopAt(const loran::Catalogue& c, loran::GeoPoint at, const loran::
 // The fix kinds' result columns.
 enum FixColumn { kLat, kLon, kLatText, kLonText, kKind, kPasses, kGdop, kFirstResidual };
 
-double Degrees(double radians) {
-  return radians * 180 / kPi;
-}
-
 }  // namespace
 
 Converter::Converter(const Options& options, const std::vector<std::string>* header,
@@ -544,7 +540,7 @@ std::optional<Converter::Position> Converter::ReadPosition(const std::string* la
 
 Converter::Position Converter::Shown(loran::GeoPoint wgs84) const {
   const loran::GeoPoint p = setup_.FromWgs84(wgs84);
-  return Position{wgs84, Degrees(p.lat), Degrees(p.lon)};
+  return Position{wgs84, constants::Degrees(p.lat), constants::Degrees(p.lon)};
 }
 
 void Converter::WritePosition(const Position& p, std::size_t first, OutRow& out) const {
@@ -553,8 +549,8 @@ void Converter::WritePosition(const Position& p, std::size_t first, OutRow& out)
   out.results[first + 3] = Cell{text::FormatLatLon(p.lon, "LON", 3, '.'), false};
   out.lat = p.lat;
   out.lon = NormalLongitude(p.lon);
-  out.wgs84Lat = Degrees(p.wgs84.lat);
-  out.wgs84Lon = NormalLongitude(Degrees(p.wgs84.lon));
+  out.wgs84Lat = constants::Degrees(p.wgs84.lat);
+  out.wgs84Lon = NormalLongitude(constants::Degrees(p.wgs84.lon));
   out.results[first] = Cell{Fixed(out.lat, kDegreeDecimals), true};
   out.results[first + 1] = Cell{Fixed(out.lon, kDegreeDecimals), true};
   if (datumColumn_ >= 0) {
@@ -797,7 +793,7 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
 
   WritePosition(Shown(fix), kLat, out);
   // An iteration can carry the latitude past a pole: no map takes that.
-  out.hasPosition = std::fabs(Degrees(fix.lat)) <= 90.0;
+  out.hasPosition = std::fabs(constants::Degrees(fix.lat)) <= 90.0;
   if (out.hasPosition && setup_.area) {
     out.beyondCalibration = loran::DistanceMetres(setup_.area->centre, fix) - setup_.area->radius >
                             constants::kCalibrationReach;
@@ -817,7 +813,8 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
   }
   if (accuracy) {
     const loran::ErrorEllipse& e = accuracy->ellipse95;
-    const double values[] = {e.semiMajor, e.semiMinor, Degrees(e.azimuth), accuracy->drms2};
+    const double values[] = {e.semiMajor, e.semiMinor, constants::Degrees(e.azimuth),
+                             accuracy->drms2};
     for (std::size_t i = 0; i < std::size(values); ++i) {
       out.results[accuracyColumn_ + i] = Cell{Fixed(values[i], 1), true};
     }

@@ -22,10 +22,6 @@ namespace kestrune::loran {
 
 namespace {
 
-double Deg(double radians) {
-  return radians * 180.0 / constants::kPi;
-}
-
 double NearestRank(std::vector<double> sorted, double fraction) {
   const auto rank =
       static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
@@ -63,7 +59,9 @@ std::optional<GeoPoint> FixAt(const Catalogue& catalogue, const std::vector<Lop>
 
 double DistanceMetres(GeoPoint a, GeoPoint b) {
   double s12 = 0.0;
-  GeographicLib::Geodesic::WGS84().Inverse(Deg(a.lat), Deg(a.lon), Deg(b.lat), Deg(b.lon), s12);
+  GeographicLib::Geodesic::WGS84().Inverse(constants::Degrees(a.lat), constants::Degrees(a.lon),
+                                           constants::Degrees(b.lat), constants::Degrees(b.lon),
+                                           s12);
   return s12;
 }
 
@@ -224,7 +222,8 @@ CalibrationRead ReadCalibrationText(const std::string& text, const Catalogue& ca
 std::string CalibrationAreaComment(const CalibrationArea& area) {
   char buf[128];
   std::snprintf(buf, sizeof buf, "known points: %d within %.1f km of %.8f,%.8f (WGS 84 degrees)",
-                area.points, area.radius / 1000.0, Deg(area.centre.lat), Deg(area.centre.lon));
+                area.points, area.radius / 1000.0, constants::Degrees(area.centre.lat),
+                constants::Degrees(area.centre.lon));
   return buf;
 }
 

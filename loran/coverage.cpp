@@ -31,14 +31,6 @@ constexpr int kMaxCrossingStarts = 32;
 // Latitudes nearer the pole than this are left out of the grid.
 constexpr double kGridPoleLimit = 89.0;  // degrees
 
-double Degrees(double radians) {
-  return radians * 180.0 / kPi;
-}
-
-double Radians(double degrees) {
-  return degrees * kPi / 180.0;
-}
-
 }  // namespace
 
 std::vector<LopView> ViewFrom(const Catalogue& catalogue, std::span<const LopPair> lops,
@@ -87,18 +79,18 @@ CoverageGrid::CoverageGrid(const Catalogue& catalogue, std::vector<LopPair> lops
 
   // The bounding box of the stations' reach on a sphere, a step wider.
   const double r = kGroundWaveReach / kMeanEarthRadius;
-  const double rDeg = Degrees(r);
+  const double rDeg = constants::Degrees(r);
   double latLo = -kGridPoleLimit, latHi = kGridPoleLimit, lonLo = -180.0, lonHi = 180.0;
   for (const LopPair& lop : lops_) {
     for (int index : {static_cast<int>(lop.master), static_cast<int>(lop.secondary)}) {
       const GeoPoint p = catalogue.At(index).position;
-      const double lat = Degrees(p.lat);
+      const double lat = constants::Degrees(p.lat);
       latLo = std::max(latLo, lat - rDeg - kCoverageGridLatStep);
       latHi = std::min(latHi, lat + rDeg + kCoverageGridLatStep);
       if (std::fabs(lat) + rDeg < 90.0) {
-        const double half = Degrees(std::asin(std::sin(r) / std::cos(p.lat)));
-        lonLo = std::max(lonLo, Degrees(p.lon) - half - kCoverageGridLonStep);
-        lonHi = std::min(lonHi, Degrees(p.lon) + half + kCoverageGridLonStep);
+        const double half = constants::Degrees(std::asin(std::sin(r) / std::cos(p.lat)));
+        lonLo = std::max(lonLo, constants::Degrees(p.lon) - half - kCoverageGridLonStep);
+        lonHi = std::min(lonHi, constants::Degrees(p.lon) + half + kCoverageGridLonStep);
       }
     }
   }
@@ -158,8 +150,8 @@ CoverageGrid::CoverageGrid(const Catalogue& catalogue, std::vector<LopPair> lops
 }
 
 GeoPoint CoverageGrid::Node(int row, int col) const {
-  return GeoPoint{Radians(lat0_ + row * kCoverageGridLatStep),
-                  Radians(lon0_ + col * kCoverageGridLonStep)};
+  return GeoPoint{constants::Radians(lat0_ + row * kCoverageGridLatStep),
+                  constants::Radians(lon0_ + col * kCoverageGridLonStep)};
 }
 
 std::vector<TwoLopFixResult> CoverageGrid::Crossings(const Lop& first, const Lop& second) const {
@@ -207,8 +199,8 @@ std::vector<TwoLopFixResult> CoverageGrid::Crossings(const Lop& first, const Lop
         }
       }
       if (second) {
-        starts.push_back(GeoPoint{Radians(lat0_ + (row + 0.5) * kCoverageGridLatStep),
-                                  Radians(lon0_ + (col + 0.5) * kCoverageGridLonStep)});
+        starts.push_back(GeoPoint{constants::Radians(lat0_ + (row + 0.5) * kCoverageGridLatStep),
+                                  constants::Radians(lon0_ + (col + 0.5) * kCoverageGridLonStep)});
       }
     }
   }
@@ -218,8 +210,9 @@ std::vector<TwoLopFixResult> CoverageGrid::Crossings(const Lop& first, const Lop
     // A start next to a crossing already found leads to it again.
     bool near = false;
     for (const TwoLopFixResult& f : found) {
-      near = near || (std::fabs(Degrees(f.fix.lat - start.lat)) < 2 * kCoverageGridLatStep &&
-                      std::fabs(Degrees(f.fix.lon - start.lon)) < 2 * kCoverageGridLonStep);
+      near = near ||
+             (std::fabs(constants::Degrees(f.fix.lat - start.lat)) < 2 * kCoverageGridLatStep &&
+              std::fabs(constants::Degrees(f.fix.lon - start.lon)) < 2 * kCoverageGridLonStep);
     }
     if (near) continue;
     if (++tried > kMaxCrossingStarts) break;

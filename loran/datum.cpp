@@ -20,13 +20,6 @@ namespace {
 
 constexpr double kArcSecond = constants::kPi / (180.0 * 3600.0);  // radians
 
-double Deg(double radians) {
-  return radians * 180.0 / constants::kPi;
-}
-double Rad(double degrees) {
-  return degrees * constants::kPi / 180.0;
-}
-
 // X' = T + (1 + s) R X with the sign `sign` (+1 forward, -1 reverse) on
 // every parameter.
 void Shift(const Helmert& h, double sign, double& X, double& Y, double& Z) {
@@ -43,11 +36,11 @@ void Shift(const Helmert& h, double sign, double& X, double& Y, double& Z) {
 GeoPoint Transform(const GeographicLib::Geocentric& from, const GeographicLib::Geocentric& to,
                    const Helmert& h, double sign, GeoPoint p) {
   double X = 0.0, Y = 0.0, Z = 0.0;
-  from.Forward(Deg(p.lat), Deg(p.lon), 0.0, X, Y, Z);
+  from.Forward(constants::Degrees(p.lat), constants::Degrees(p.lon), 0.0, X, Y, Z);
   Shift(h, sign, X, Y, Z);
   double lat = 0.0, lon = 0.0, height = 0.0;
   to.Reverse(X, Y, Z, lat, lon, height);
-  return GeoPoint{Rad(lat), Rad(lon)};
+  return GeoPoint{constants::Radians(lat), constants::Radians(lon)};
 }
 
 }  // namespace

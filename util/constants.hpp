@@ -13,6 +13,15 @@ inline constexpr double kThreePi = 9.424777960770001;
 inline constexpr double kHalfPi = kPi / 2.0;            // 1.570796326795
 inline constexpr double kThreeHalfPi = kThreePi / 2.0;  // 4.7123889803850005
 
+// Degrees and radians with that pi, in the one order of operations every
+// conversion of the program uses.
+inline constexpr double Degrees(double radians) {
+  return radians * 180.0 / kPi;
+}
+inline constexpr double Radians(double degrees) {
+  return degrees * kPi / 180.0;
+}
+
 // WGS 84 ellipsoid.
 inline constexpr double kSemiMajor = 6378137.0;                  // a, metres
 inline constexpr double kSemiMinor = 6356752.314;                // b0, metres
