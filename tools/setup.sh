@@ -8,7 +8,8 @@ KESTRUNE_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev
   desktop-file-utils
   dpkg-dev
   libxml2-utils
-  qt6-svg-dev)
+  qt6-svg-dev
+  ccache)
 
 kestrune_install_packages() {
   local missing=()
@@ -26,11 +27,18 @@ kestrune_install_packages() {
   fi
 }
 
+# Compiles go through ccache, with paths taken relative to the checkout, so a
+# second clone or worktree of the same sources reuses the objects of the first.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
+export CCACHE_NOHASHDIR=1
+
 # kestrune_configure <build-dir> [cmake options...]
 kestrune_configure() {
   local dir="$1"
   shift
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" "$@"
   fi
 }
