@@ -30,7 +30,7 @@ TEST(OlderChains, A1990LogbookConvertsOnChain7970) {
   ASSERT_EQ(o.rows.size(), 10u);
   for (const auto& row : o.rows) EXPECT_EQ(row.at("status"), "ok") << row.at("name");
   // Where the script made the first and last rows' TDs; their noise of
-  // 0.03 us moves a fix by some metres there.
+  // 0.03 us moves a fix by up to 15 m there.
   const struct {
     std::size_t row;
     double lat, lon;  // degrees
