@@ -62,8 +62,9 @@ std::optional<Date> ParseDate(const std::string& text);
 std::string DateText(Date date);
 
 // The built-in catalogues as chain versions: the NELS chains the windows use,
-// and the historical chains (7970 Norwegian Sea until 31 December 1994, and
-// 6731 with Anthorn as its Y secondary), with their sources in the text.
+// and the historical chains (6731 with Anthorn as its Y secondary, and 7970
+// Norwegian Sea and 7930 North Atlantic until 31 December 1994), with their
+// sources in the text.
 const std::vector<ChainVersion>& BuiltInNels();
 const std::vector<ChainVersion>& BuiltInHistorical();
 

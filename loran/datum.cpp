@@ -77,6 +77,15 @@ const Datum* Ed50(int epsg) {
   return nullptr;
 }
 
+const Datum& Wgs72() {
+  // As the EPSG dataset publishes it (https://epsg.io/1237): position vector,
+  // arc-seconds, ppm. The translation and rotation are the DMA's standard
+  // WGS 72 to WGS 84 shift: 4.5 m along the polar axis, 0.554" of longitude.
+  static const Datum kWgs72{"WGS 72", "EPSG:1237 WGS 72 to WGS 84 (1)", constants::kWgs72A,
+                            constants::kWgs72F, Helmert{0.0, 0.0, 4.5, 0.0, 0.0, 0.554, 0.2263}};
+  return kWgs72;
+}
+
 const Datum& Ed50At(GeoPoint wgs84) {
   return *Ed50(wgs84.lat >= 62.0 * constants::kPi / 180.0 ? 1612 : 1311);
 }

@@ -1,6 +1,8 @@
 // Datum shifts: positions on WGS 84 written on an older datum such as the
-// European Datum 1950 (ED50), which old North Sea charts and logbooks use,
-// through geocentric coordinates and a seven-parameter similarity transform.
+// European Datum 1950 (ED50), which old North Sea charts and logbooks use, or
+// the World Geodetic System 1972 (WGS 72) of the older chains' published
+// station positions, through geocentric coordinates and a seven-parameter
+// similarity transform.
 #pragma once
 
 #include <string>
@@ -36,6 +38,11 @@ const Datum* Ed50(int epsg);
 // The ED50 shift for a position (radians): 1612 north of 62N, else 1311, the
 // two that cover the chains' waters at sea.
 const Datum& Ed50At(GeoPoint wgs84);
+
+// WGS 72 with its standard shift to WGS 84, EPSG:1237 "WGS 72 to WGS 84 (1)"
+// (tz 4.5 m, rz 0.554", scale 0.2263 ppm): the station positions the US
+// Defense Mapping Agency published for the chains before 1987 are on WGS 72.
+const Datum& Wgs72();
 
 // A WGS 84 position (radians, on the ellipsoid) on `datum`; the height the
 // shift gives is dropped, as a chart position has none. The reverse shift

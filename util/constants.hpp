@@ -35,6 +35,11 @@ inline constexpr double kAOneMinusEccSq = 6335439.326804105;     // a (1 - e^2),
 inline constexpr double kInternational1924A = 6378388.0;    // semi-major axis, metres
 inline constexpr double kInternational1924F = 1.0 / 297.0;  // flattening
 
+// WGS 72 ellipsoid, of the station positions the US Defense Mapping Agency
+// published for the chains before WGS 84.
+inline constexpr double kWgs72A = 6378135.0;     // semi-major axis, metres
+inline constexpr double kWgs72F = 1.0 / 298.26;  // flattening
+
 // Calibration. An ASF offset holds near where it was taken: coast-guard notices give 50 to
 // 100 nautical miles (Canadian Coast Guard, Radio Aids to Marine Navigation,
 // Loran-C; docs/accuracy.md). Metres beyond the known points' area past

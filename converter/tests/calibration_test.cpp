@@ -145,7 +145,7 @@ TEST(BadFiles, EachStopsTheRunNamingItsLine) {
       {{"--offset", "9007Z=1", "--lops", "9007W,9007X"},
        2,
        "--offset 9007Z: not one of the LOPs in use"},
-      {{"--date", "1990-06-01"}, 2, "no chain of the built-in catalogues was on air on 1990-06-01"},
+      {{"--date", "2016-06-01"}, 2, "no chain of the built-in catalogues was on air on 2016-06-01"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {"fix", "-q"};
