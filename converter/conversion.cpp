@@ -60,6 +60,22 @@ std::string Quoted(const std::string& s) {
   return "'" + (s.size() > 40 ? s.substr(0, 40) + "..." : s) + "'";
 }
 
+// The column of `header` named `name` (lower case), -1 when none. A name
+// two columns bear is refused: either could be meant.
+int FindColumn(const std::vector<std::string>& header, const std::string& name, long headerLine) {
+  int found = -1;
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    if (Lower(header[i]) != name) continue;
+    if (found >= 0) {
+      throw UsageError("the header (line " + std::to_string(headerLine) + ") names two columns " +
+                       Quoted(header[i]) + ", " + std::to_string(found + 1) + " and " +
+                       std::to_string(i + 1) + ": rename one, or give the column by its number");
+    }
+    found = static_cast<int>(i);
+  }
+  return found;
+}
+
 std::string Fixed(double value, int decimals) {
   char buf[64];
   const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
@@ -154,23 +170,20 @@ enum FixColumn { kLat, kLon, kLatText, kLonText, kKind, kPasses, kGdop, kFirstRe
 }  // namespace
 
 Converter::Converter(const Options& options, const std::vector<std::string>* header,
-                     std::size_t fieldCount, const RunSetup& setup)
+                     std::size_t fieldCount, const RunSetup& setup, long headerLine)
     : options_(options),
       setup_(setup),
       catalogue_(*setup.catalogue),
       json_(options.format == OutputFormat::kJsonLines),
-      fieldCount_(fieldCount) {
+      fieldCount_(fieldCount),
+      headerLine_(headerLine) {
   const bool named = json_ || header != nullptr;
   auto optional = [&](std::vector<std::string> names) {
     Column c;
     for (std::string& n : names) n = Lower(n);
     c.names = names;
-    if (header) {
-      for (const std::string& n : names) {
-        for (std::size_t i = 0; i < header->size() && c.index < 0; ++i) {
-          if (Lower((*header)[i]) == n) c.index = static_cast<int>(i);
-        }
-      }
+    for (std::size_t k = 0; header && k < names.size() && c.index < 0; ++k) {
+      c.index = FindColumn(*header, names[k], headerLine_);
     }
     return c;
   };
@@ -223,7 +236,8 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
         if (!present(c)) {
           throw UsageError("cannot find the TD column of LOP " + std::to_string(k + 1) +
                            ": name it " + (lopNames_.empty() ? "" : lopNames_[k] + " or ") + "td" +
-                           std::to_string(k + 1) + " in the header, or give --td-cols");
+                           std::to_string(k + 1) + " in the header, or give --td-cols" +
+                           HeaderNote());
         }
         tdColumns_.push_back(c);
       }
@@ -275,7 +289,8 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       }
       if (!present(lat) || !present(lon)) {
         throw UsageError(
-            "cannot find the position columns: name them lat and lon, or give --pos-cols");
+            "cannot find the position columns: name them lat and lon, or give --pos-cols" +
+            HeaderNote());
       }
       positionColumns_ = {lat, lon};
     }
@@ -384,11 +399,17 @@ Converter::Column Converter::Resolve(const ColumnRef& ref, const std::vector<std
   if (!header) {
     throw UsageError(what + " column '" + ref + "' named, but the input has no header row");
   }
-  for (std::size_t i = 0; i < header->size() && c.index < 0; ++i) {
-    if (Lower((*header)[i]) == c.names[0]) c.index = static_cast<int>(i);
+  c.index = FindColumn(*header, c.names[0], headerLine_);
+  if (c.index < 0 && required) {
+    throw UsageError("no column named '" + ref + "' (" + what + ")" + HeaderNote());
   }
-  if (c.index < 0 && required) throw UsageError("no column named '" + ref + "' (" + what + ")");
   return c;
+}
+
+std::string Converter::HeaderNote() const {
+  if (headerLine_ <= 0) return {};
+  return " (line " + std::to_string(headerLine_) +
+         " was taken as the header; --skip-lines skips title lines above it)";
 }
 
 const std::string* Converter::Field(const Row& row, const Column& column) const {

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <map>
 
 #include "loran/datum.hpp"
 
@@ -28,6 +29,38 @@ std::vector<std::string> SplitList(const std::string& text) {
   }
   out.push_back(item);
   return out;
+}
+
+// The options that may be given more than once.
+bool Repeatable(const std::string& option) {
+  return option == "--offset";
+}
+
+// The name under which an option is counted: its spellings and the options
+// that exclude each other are one.
+std::string OptionKey(const std::string& option) {
+  if (option == "-o") return "--output";
+  if (option == "-q") return "--quiet";
+  if (option == "--no-header") return "--header";
+  return option;
+}
+
+// An empty text, or the error for an option given before (a second value
+// would silently replace the first).
+std::string Repeated(const std::string& option, std::map<std::string, std::string>& seen) {
+  if (option.size() < 2 || option[0] != '-' || Repeatable(option)) return {};
+  const auto [it, first] = seen.emplace(OptionKey(option), option);
+  if (first) return {};
+  return it->second == option ? "option " + option + " given twice"
+                              : "options " + it->second + " and " + option + " given together";
+}
+
+// The number of --skip-lines: 0 to a billion lines.
+bool ReadLineCount(const std::string& text, long& count) {
+  constexpr long kMaxSkipLines = 1000000000;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), count);
+  return r.ec == std::errc() && r.ptr == text.data() + text.size() && count >= 0 &&
+         count <= kMaxSkipLines;
 }
 
 }  // namespace
@@ -150,8 +183,21 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
   bool haveInput = false;
   bool jsonLines = false;
   bool formatGiven = false;
+  bool optionsEnded = false;  // after "--" every argument is a file name
+  std::map<std::string, std::string> seen;
   for (i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (optionsEnded) {
+      if (haveInput) return fail("more than one input file: '" + o.input + "' and '" + a + "'");
+      o.input = a;
+      haveInput = true;
+      continue;
+    }
+    if (const std::string twice = Repeated(a, seen); !twice.empty()) return fail(twice);
     auto value = [&](std::string& into) {
       if (i + 1 >= args.size()) return false;
       into = args[++i];
@@ -168,7 +214,8 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
         a == "--delimiter" || a == "--decimal" || a == "--coords" || a == "-o" || a == "--output" ||
         a == "--format" || a == "--out-delimiter" || a == "--threads" || a == "--offset" ||
         a == "--offset-cols" || a == "--calibration" || a == "--catalogue" || a == "--date" ||
-        a == "--datum" || a == "--td-sigma" || a == "--chart";
+        a == "--datum" || a == "--td-sigma" || a == "--chart" || a == "--encoding" ||
+        a == "--skip-lines";
     if (takesValue && !value(v)) return fail("option " + a + " needs a value");
     if (a == "--lops") {
       o.lops = SplitList(v);
@@ -251,6 +298,16 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
       o.tdSigma = n->value;
     } else if (a == "--chart") {
       o.chart = v;
+    } else if (a == "--encoding") {
+      o.encoding = text_codec::EncodingNamed(v);
+      if (!o.encoding) {
+        return fail("--encoding must be " + std::string(text_codec::EncodingNames()) + ", not '" +
+                    v + "'");
+      }
+    } else if (a == "--skip-lines") {
+      if (!ReadLineCount(v, o.skipLines)) {
+        return fail("--skip-lines must be a count of lines from 0, not '" + v + "'");
+      }
     } else if (a == "--near") {
       if (i + 2 >= args.size()) return fail("--near needs two values: LAT LON");
       o.near = std::make_pair(args[i + 1], args[i + 2]);
