@@ -146,7 +146,7 @@ void RowInput::Read(Row& r) {
     r.problem = "line longer than " + std::to_string(kMaxLineBytes) + " bytes: not read";
   } else if (const auto notUtf8 = source_.LastLineNotUtf8()) {
     // Split all the same, so that the fields are passed through as text.
-    SplitFields(AsUtf8(line_), delimiter_ == 0 ? ',' : delimiter_, r.fields);
+    if (!json_) SplitFields(AsUtf8(line_), delimiter_ == 0 ? ',' : delimiter_, r.fields);
     r.problem = NotUtf8Problem(notUtf8->byte);
   } else if (json_ ? BlankLine(line_) : IsEmptyRow(line_, delimiter_)) {
     r.problem = "empty line";
