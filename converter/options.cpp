@@ -124,6 +124,9 @@ Chains, datum, accuracy:
 
 Reading:
   --delimiter tab|;|,|C    field delimiter (default: detected)
+  --encoding NAME          of the input: utf-8 (default), cp1252, latin1, utf-16;
+                           a byte order mark decides over it; output is UTF-8
+  --skip-lines N           title lines above the header that are not read
   --decimal point|comma    decimal mark of numbers (default: per number)
   --header / --no-header   whether the first row names the columns (default: detected)
   --coords text            read every coordinate with the window's parser, so
@@ -137,6 +140,7 @@ Writing:
   --out-delimiter C        CSV delimiter of the output (default: ",")
   --threads N              worker threads (default: one per processor)
   -q, --quiet              no progress bar and no summary on standard error
+  --                       the end of the options: a file named "-x.csv" follows
 
 Examples:
   kestrune-convert fix --lops 9007W,9007X,9007Y --near "62 N" "2 E" wrecks.csv
