@@ -55,9 +55,14 @@ bool AllDigits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A field as the status quotes it: at most 40 bytes.
+// A field as the status quotes it: at most 40 bytes, cut before a character
+// rather than inside one, so that the status stays UTF-8.
 std::string Quoted(const std::string& s) {
-  return "'" + (s.size() > 40 ? s.substr(0, 40) + "..." : s) + "'";
+  constexpr std::size_t kMaxQuoted = 40;
+  if (s.size() <= kMaxQuoted) return "'" + s + "'";
+  std::size_t cut = kMaxQuoted;
+  while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+  return "'" + s.substr(0, cut) + "...'";
 }
 
 // The column of `header` named `name` (lower case), -1 when none. A name

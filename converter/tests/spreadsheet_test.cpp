@@ -152,6 +152,18 @@ TEST(Encodings, BytesThatAreNotUtf8AreNamedWithTheOption) {
             "not UTF-8 text (byte 0xF8): give the file's encoding, such as --encoding cp1252");
 }
 
+// A field quoted in a status is cut to 40 bytes: before a character, never
+// inside one.
+TEST(Encodings, AQuotedFieldIsCutBetweenCharacters) {
+  std::string td = "a";
+  for (int i = 0; i < 30; ++i) td += "\xC3\xB8";
+  const testing::Outcome o =
+      Convert({"fix", "-q", "--lops", "9007X,9007Y"}, "td1,td2\n" + td + ",1\n");
+  ASSERT_EQ(o.rows.size(), 1u);
+  EXPECT_EQ(o.rows[0].at("status"), "TD 1 unreadable: '" + td.substr(0, 39) + "...'");
+  EXPECT_EQ(text_codec::FirstNonUtf8(o.out), std::string::npos);
+}
+
 TEST(TitleLines, SkippedAndTheHeaderLineNamedWhenAColumnIsMissing) {
   const std::string note = " was taken as the header; --skip-lines skips title lines above it)";
   struct Case {
