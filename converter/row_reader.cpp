@@ -43,10 +43,16 @@ std::size_t LineSource::ReadSome(char* into, std::size_t room) {
 }
 
 // The first bytes are read as they are, so that a byte order mark decides
-// the encoding before any byte is converted.
+// the encoding before any byte is converted. Reading stops as soon as the
+// bytes cannot begin a mark: a one-line answer over a pipe is not held back.
 void LineSource::ReadByteOrderMark() {
   started_ = true;
-  while (end_ < kByteOrderMark.size()) {
+  auto mayBeMark = [this] {
+    const std::string_view head(buffer_.data(), end_);
+    return kByteOrderMark.starts_with(head) || kUtf16LeMark.starts_with(head) ||
+           kUtf16BeMark.starts_with(head);
+  };
+  while (end_ < kByteOrderMark.size() && mayBeMark()) {
     const std::size_t got = ReadSome(buffer_.data() + end_, kByteOrderMark.size() - end_);
     if (got == 0) break;
     end_ += got;
