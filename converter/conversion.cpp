@@ -19,6 +19,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "converter/run_setup.hpp"
 #include "loran/accuracy.hpp"
@@ -79,6 +80,20 @@ int FindColumn(const std::vector<std::string>& header, const std::string& name, 
     found = static_cast<int>(i);
   }
   return found;
+}
+
+// GeoJSON properties are keyed by name: a passed-through column whose name
+// "line", a result or an earlier column already has gets "_2", "_3", ..., so
+// that no value hides another.
+void NameApart(std::vector<std::string>& pass, const std::vector<std::string>& results) {
+  std::set<std::string> taken(results.begin(), results.end());
+  taken.insert("line");
+  for (std::string& name : pass) {
+    std::string unique = name;
+    for (int k = 2; taken.count(unique) > 0; ++k) unique = name + "_" + std::to_string(k);
+    name = unique;
+    taken.insert(name);
+  }
 }
 
 std::string Fixed(double value, int decimals) {
@@ -384,6 +399,7 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
     }
     resultNames_.push_back("status");
   }
+  if (options.format == OutputFormat::kGeoJson) NameApart(passNames_, resultNames_);
 }
 
 Converter::Column Converter::Resolve(const ColumnRef& ref, const std::vector<std::string>* header,

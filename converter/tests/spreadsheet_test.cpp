@@ -209,6 +209,18 @@ TEST(Columns, ANameTwoColumnsBearIsRefused) {
             "or give the column by its number\n");
   EXPECT_EQ(Convert(With({"--td-cols", "2,3,4"}), input).code, 0);
 
+  // Passed through, duplicates stay in CSV as they came; GeoJSON, keyed by
+  // name, tells them apart.
+  const std::string notes = "td1;td2;td3;note;note;status\n15768,5;28886,6;40094,4;a;b;c\n";
+  const testing::Outcome csv = Convert(kLops, notes);
+  EXPECT_TRUE(csv.out.starts_with("line,td1,td2,td3,note,note,status,fix_lat,")) << csv.out;
+  const testing::Outcome geo = Convert(With({"--format", "geojson"}), notes);
+  const auto properties = nlohmann::json::parse(geo.out)["features"][0]["properties"];
+  EXPECT_EQ(properties["note"], "a");
+  EXPECT_EQ(properties["note_2"], "b");
+  EXPECT_EQ(properties["status_2"], "c");
+  EXPECT_EQ(properties["status"], "ok");
+
   const testing::Outcome j =
       Convert(With({"--jsonl"}), "{\"td1\":1,\"td\":[15768.5,28886.6,40094.4]}\n");
   EXPECT_EQ(j.code, kSomeRowFailed);
