@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <utility>
 
 #include "loran/datum.hpp"
 
@@ -55,12 +56,21 @@ std::string Repeated(const std::string& option, std::map<std::string, std::strin
                               : "options " + it->second + " and " + option + " given together";
 }
 
-// The number of --skip-lines: 0 to a billion lines.
-bool ReadLineCount(const std::string& text, long& count) {
+// --encoding NAME or --skip-lines N (0 to a billion lines) into `o`; the
+// error, or an empty text.
+std::string ReadInputOption(const std::string& option, const std::string& v, Options& o) {
+  if (option == "--encoding") {
+    o.encoding = text_codec::EncodingNamed(v);
+    if (o.encoding) return {};
+    return "--encoding must be " + std::string(text_codec::EncodingNames()) + ", not '" + v + "'";
+  }
   constexpr long kMaxSkipLines = 1000000000;
-  const auto r = std::from_chars(text.data(), text.data() + text.size(), count);
-  return r.ec == std::errc() && r.ptr == text.data() + text.size() && count >= 0 &&
-         count <= kMaxSkipLines;
+  const auto r = std::from_chars(v.data(), v.data() + v.size(), o.skipLines);
+  if (r.ec == std::errc() && r.ptr == v.data() + v.size() && o.skipLines >= 0 &&
+      o.skipLines <= kMaxSkipLines) {
+    return {};
+  }
+  return "--skip-lines must be a count of lines from 0, not '" + v + "'";
 }
 
 }  // namespace
@@ -191,11 +201,8 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
   std::map<std::string, std::string> seen;
   for (i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (!optionsEnded && a == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (optionsEnded) {
+    if (optionsEnded || a == "--") {
+      if (a == "--" && !std::exchange(optionsEnded, true)) continue;
       if (haveInput) return fail("more than one input file: '" + o.input + "' and '" + a + "'");
       o.input = a;
       haveInput = true;
@@ -302,16 +309,8 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
       o.tdSigma = n->value;
     } else if (a == "--chart") {
       o.chart = v;
-    } else if (a == "--encoding") {
-      o.encoding = text_codec::EncodingNamed(v);
-      if (!o.encoding) {
-        return fail("--encoding must be " + std::string(text_codec::EncodingNames()) + ", not '" +
-                    v + "'");
-      }
-    } else if (a == "--skip-lines") {
-      if (!ReadLineCount(v, o.skipLines)) {
-        return fail("--skip-lines must be a count of lines from 0, not '" + v + "'");
-      }
+    } else if (a == "--encoding" || a == "--skip-lines") {
+      if (const std::string e = ReadInputOption(a, v, o); !e.empty()) return fail(e);
     } else if (a == "--near") {
       if (i + 2 >= args.size()) return fail("--near needs two values: LAT LON");
       o.near = std::make_pair(args[i + 1], args[i + 2]);
