@@ -18,6 +18,19 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
+// The first byte of a line that is not UTF-8 text: outside a well-formed
+// sequence, or a NUL, which text never holds but UTF-16 without its byte
+// order mark holds in every other byte.
+std::size_t FirstNotText(std::string_view line) {
+  return std::min(text_codec::FirstNonUtf8(line), line.find('\0'));
+}
+
+std::string ByteText(unsigned char byte) {
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(byte));
+  return hex;
+}
+
 }  // namespace
 
 LineSource::LineSource(std::FILE* in, std::optional<text_codec::Encoding> encoding) : in_(in) {
@@ -149,7 +162,7 @@ bool LineSource::Next(std::string& line, bool& overlong) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   // Converted text is UTF-8 by construction; only bytes read as they are
   // need the check.
-  lastNotUtf8_ = convert_ ? std::string_view::npos : text_codec::FirstNonUtf8(line);
+  lastNotUtf8_ = convert_ ? std::string_view::npos : FirstNotText(line);
   if (lastNotUtf8_ != std::string_view::npos) {
     lastNotUtf8Byte_ = static_cast<unsigned char>(line[lastNotUtf8_]);
   }
@@ -167,7 +180,7 @@ std::optional<LineSource::NotUtf8> LineSource::NotUtf8Ahead() const {
   for (long line = line_ + 1;; ++line) {
     const std::size_t nl = ahead.find('\n');
     if (nl == std::string_view::npos) return std::nullopt;
-    const std::size_t bad = text_codec::FirstNonUtf8(ahead.substr(0, nl));
+    const std::size_t bad = FirstNotText(ahead.substr(0, nl));
     if (bad != std::string_view::npos) {
       return NotUtf8{line, static_cast<unsigned char>(ahead[bad])};
     }
@@ -176,18 +189,16 @@ std::optional<LineSource::NotUtf8> LineSource::NotUtf8Ahead() const {
 }
 
 std::string NotUtf8Problem(unsigned char byte) {
-  char hex[8];
-  std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(byte));
-  return std::string("not UTF-8 text (byte ") + hex +
-         "): give the file's encoding, such as --encoding cp1252";
+  return "not UTF-8 text (byte " + ByteText(byte) + "): give the file's encoding, such as " +
+         (byte == 0 ? "--encoding utf-16" : "--encoding cp1252");
 }
 
 std::string NotUtf8Error(const std::string& input, const LineSource::NotUtf8& where) {
-  char hex[8];
-  std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(where.byte));
   return (input == "-" ? std::string("the input") : "'" + input + "'") +
-         " is not UTF-8 text (line " + std::to_string(where.line) + " has the byte " + hex +
-         "): give its encoding, such as --encoding cp1252 for a CSV a Windows spreadsheet saved";
+         " is not UTF-8 text (line " + std::to_string(where.line) + " has the byte " +
+         ByteText(where.byte) + "): give its encoding, such as " +
+         (where.byte == 0 ? "--encoding utf-16 for a spreadsheet's Unicode text"
+                          : "--encoding cp1252 for a CSV a Windows spreadsheet saved");
 }
 
 std::string AsUtf8(std::string_view text) {

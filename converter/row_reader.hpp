@@ -47,7 +47,8 @@ class LineSource {
   // The read error that ended the input (errno), 0 if none.
   int Failed() const { return error_; }
 
-  // A byte of UTF-8 input that is not part of a well-formed sequence.
+  // A byte of UTF-8 input that is not part of a well-formed sequence, or a
+  // NUL byte.
   struct NotUtf8 {
     long line = 0;  // 1-based line number
     unsigned char byte = 0;

@@ -140,6 +140,13 @@ TEST(Encodings, BytesThatAreNotUtf8AreNamedWithTheOption) {
   EXPECT_EQ(late.rows[kRows + 1].at("status"), "ok");
   EXPECT_EQ(text_codec::FirstNonUtf8(late.out), std::string::npos);
 
+  // UTF-16 without its byte order mark: NUL bytes in every other place.
+  const testing::Outcome nul = Convert(kLops, Bytes(kLogbook, true, false));
+  EXPECT_EQ(nul.code, kUsageOrInputError);
+  EXPECT_EQ(nul.err,
+            "kestrune-convert: the input is not UTF-8 text (line 1 has the byte 0x00): give its "
+            "encoding, such as --encoding utf-16 for a spreadsheet's Unicode text\n");
+
   // JSON lines in Latin-1.
   const std::string json = "{\"name\":\"B\xF8mlo\",\"td\":[15768.5,28886.6,40094.4]}\n";
   const testing::Outcome j = Convert(With({"--jsonl", "--encoding", "latin1"}), json);
