@@ -134,8 +134,8 @@ Chains, datum, accuracy:
 
 Reading:
   --delimiter tab|;|,|C    field delimiter (default: detected)
-  --encoding NAME          of the input: utf-8 (default), cp1252, latin1, utf-16;
-                           a byte order mark decides over it; output is UTF-8
+  --encoding NAME          utf-8 (default), cp1252, latin1 or utf-16; a byte
+                           order mark decides over it; output is always UTF-8
   --skip-lines N           title lines above the header that are not read
   --decimal point|comma    decimal mark of numbers (default: per number)
   --header / --no-header   whether the first row names the columns (default: detected)
