@@ -2,7 +2,8 @@
 // logbook rows of three LOPs of chain 9007 (TDs to 0.1 us, positions spread
 // over 60 to 68 N, 6 W to 8 E) fixed from one given start and with the
 // automatic start, and 100 000 positions predicted; read from a file and
-// written to /dev/null, as a user's run does, on all processors.
+// written to /dev/null, as a user's run does, on all processors; and the
+// fix with a start once more from the file read as Windows-1252.
 //   build/bench/kestrune_bench --benchmark_filter=Convert
 #include <benchmark/benchmark.h>
 
@@ -79,6 +80,19 @@ void BM_ConvertFixGivenStart(benchmark::State& state) {
              MakeInputs().tds);
 }
 BENCHMARK(BM_ConvertFixGivenStart)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The same rows read as Windows-1252: every byte goes through the conversion
+// to UTF-8 before the lines are split.
+void BM_ConvertFixGivenStartWindows1252(benchmark::State& state) {
+  RunConvert(
+      state,
+      {"fix", "-q", "--encoding", "cp1252", "--lops", "9007W,9007X,9007Y", "--near", "64 N", "1 E"},
+      MakeInputs().tds);
+}
+BENCHMARK(BM_ConvertFixGivenStartWindows1252)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 void BM_ConvertFixAutomaticStart(benchmark::State& state) {
   RunConvert(state, {"fix", "-q", "--lops", "9007W,9007X,9007Y"}, MakeInputs().tds);

@@ -37,6 +37,7 @@ the rest of the line. A first line that is not a fix is a header.
   -o FILE        the chart, .svg, .png or .pdf
   --size WxH     pixels (default 1200x900; 16 to 16384 each way)
   --title TEXT   the title block's first line (default "Kestrune fixes")
+  --version      the version
 )";
 
 // Qt's own notes (such as a missing XDG runtime folder under the offscreen
@@ -85,6 +86,10 @@ int main(int argc, char** argv) {
     const std::string& a = args[i];
     if (a == "-h" || a == "--help") {
       std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (a == "--version") {
+      std::printf("kestrune-chart %s\n", KESTRUNE_VERSION);
       return 0;
     }
     const bool takesValue = a == "-o" || a == "--output" || a == "--size" || a == "--title";

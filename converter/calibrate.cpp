@@ -46,7 +46,7 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
   try {
     setup.emplace(LoadRunSetup(options));
     input.emplace(options, in);
-    converter.emplace(options, input->Header(), input->FieldCount(), *setup);
+    converter.emplace(options, input->Header(), input->FieldCount(), *setup, input->HeaderLine());
   } catch (const UsageError& e) {
     std::fprintf(err, "kestrune-convert: %s\n", e.what());
     return kUsageOrInputError;

@@ -19,6 +19,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "converter/run_setup.hpp"
 #include "loran/accuracy.hpp"
@@ -55,9 +56,44 @@ bool AllDigits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A field as the status quotes it: at most 40 bytes.
+// A field as the status quotes it: at most 40 bytes, cut before a character
+// rather than inside one, so that the status stays UTF-8.
 std::string Quoted(const std::string& s) {
-  return "'" + (s.size() > 40 ? s.substr(0, 40) + "..." : s) + "'";
+  constexpr std::size_t kMaxQuoted = 40;
+  if (s.size() <= kMaxQuoted) return "'" + s + "'";
+  std::size_t cut = kMaxQuoted;
+  while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+  return "'" + s.substr(0, cut) + "...'";
+}
+
+// The column of `header` named `name` (lower case), -1 when none. A name
+// two columns bear is refused: either could be meant.
+int FindColumn(const std::vector<std::string>& header, const std::string& name, long headerLine) {
+  int found = -1;
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    if (Lower(header[i]) != name) continue;
+    if (found >= 0) {
+      throw UsageError("the header (line " + std::to_string(headerLine) + ") names two columns " +
+                       Quoted(header[i]) + ", " + std::to_string(found + 1) + " and " +
+                       std::to_string(i + 1) + ": rename one, or give the column by its number");
+    }
+    found = static_cast<int>(i);
+  }
+  return found;
+}
+
+// GeoJSON properties are keyed by name: a passed-through column whose name
+// "line", a result or an earlier column already has gets "_2", "_3", ..., so
+// that no value hides another.
+void NameApart(std::vector<std::string>& pass, const std::vector<std::string>& results) {
+  std::set<std::string> taken(results.begin(), results.end());
+  taken.insert("line");
+  for (std::string& name : pass) {
+    std::string unique = name;
+    for (int k = 2; taken.count(unique) > 0; ++k) unique = name + "_" + std::to_string(k);
+    name = unique;
+    taken.insert(name);
+  }
 }
 
 std::string Fixed(double value, int decimals) {
@@ -154,23 +190,20 @@ enum FixColumn { kLat, kLon, kLatText, kLonText, kKind, kPasses, kGdop, kFirstRe
 }  // namespace
 
 Converter::Converter(const Options& options, const std::vector<std::string>* header,
-                     std::size_t fieldCount, const RunSetup& setup)
+                     std::size_t fieldCount, const RunSetup& setup, long headerLine)
     : options_(options),
       setup_(setup),
       catalogue_(*setup.catalogue),
       json_(options.format == OutputFormat::kJsonLines),
-      fieldCount_(fieldCount) {
+      fieldCount_(fieldCount),
+      headerLine_(headerLine) {
   const bool named = json_ || header != nullptr;
   auto optional = [&](std::vector<std::string> names) {
     Column c;
     for (std::string& n : names) n = Lower(n);
     c.names = names;
-    if (header) {
-      for (const std::string& n : names) {
-        for (std::size_t i = 0; i < header->size() && c.index < 0; ++i) {
-          if (Lower((*header)[i]) == n) c.index = static_cast<int>(i);
-        }
-      }
+    for (std::size_t k = 0; header && k < names.size() && c.index < 0; ++k) {
+      c.index = FindColumn(*header, names[k], headerLine_);
     }
     return c;
   };
@@ -223,7 +256,8 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
         if (!present(c)) {
           throw UsageError("cannot find the TD column of LOP " + std::to_string(k + 1) +
                            ": name it " + (lopNames_.empty() ? "" : lopNames_[k] + " or ") + "td" +
-                           std::to_string(k + 1) + " in the header, or give --td-cols");
+                           std::to_string(k + 1) + " in the header, or give --td-cols" +
+                           HeaderNote());
         }
         tdColumns_.push_back(c);
       }
@@ -275,7 +309,8 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       }
       if (!present(lat) || !present(lon)) {
         throw UsageError(
-            "cannot find the position columns: name them lat and lon, or give --pos-cols");
+            "cannot find the position columns: name them lat and lon, or give --pos-cols" +
+            HeaderNote());
       }
       positionColumns_ = {lat, lon};
     }
@@ -364,6 +399,7 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
     }
     resultNames_.push_back("status");
   }
+  if (options.format == OutputFormat::kGeoJson) NameApart(passNames_, resultNames_);
 }
 
 Converter::Column Converter::Resolve(const ColumnRef& ref, const std::vector<std::string>* header,
@@ -384,11 +420,17 @@ Converter::Column Converter::Resolve(const ColumnRef& ref, const std::vector<std
   if (!header) {
     throw UsageError(what + " column '" + ref + "' named, but the input has no header row");
   }
-  for (std::size_t i = 0; i < header->size() && c.index < 0; ++i) {
-    if (Lower((*header)[i]) == c.names[0]) c.index = static_cast<int>(i);
+  c.index = FindColumn(*header, c.names[0], headerLine_);
+  if (c.index < 0 && required) {
+    throw UsageError("no column named '" + ref + "' (" + what + ")" + HeaderNote());
   }
-  if (c.index < 0 && required) throw UsageError("no column named '" + ref + "' (" + what + ")");
   return c;
+}
+
+std::string Converter::HeaderNote() const {
+  if (headerLine_ <= 0) return {};
+  return " (line " + std::to_string(headerLine_) +
+         " was taken as the header; --skip-lines skips title lines above it)";
 }
 
 const std::string* Converter::Field(const Row& row, const Column& column) const {

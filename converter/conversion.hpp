@@ -61,9 +61,11 @@ class Converter {
   // header: the column names of the first row, or nullptr for an input
   // without one; fieldCount: the fields of every CSV row (0 for JSON lines).
   // Throws UsageError for LOPs or columns that cannot be found, and for a
-  // calibration file without an offset for a LOP given once.
+  // calibration file without an offset for a LOP given once, or a column
+  // name two header columns bear. headerLine: the header's line number in
+  // the input, for the messages (0: none).
   Converter(const Options& options, const std::vector<std::string>* header, std::size_t fieldCount,
-            const RunSetup& setup);
+            const RunSetup& setup, long headerLine = 0);
 
   // Names of the passed-through columns (CSV input) and of the results.
   const std::vector<std::string>& PassNames() const { return passNames_; }
@@ -86,6 +88,8 @@ class Converter {
   Column Resolve(const ColumnRef& ref, const std::vector<std::string>* header, bool required,
                  const std::string& what) const;
   const std::string* Field(const Row& row, const Column& column) const;
+  // Where the header was found, for a column that cannot be: empty without one.
+  std::string HeaderNote() const;
   // The LOPs of a row and the LOP number - 1 of each; false with `status` set
   // when a LOP cannot be read or there are too few.
   bool RowLops(const Row& row, std::vector<loran::LopPair>& pairs, std::vector<std::size_t>& slots,
@@ -115,6 +119,7 @@ class Converter {
   const loran::Catalogue& catalogue_;
   bool json_ = false;
   std::size_t fieldCount_ = 0;
+  long headerLine_ = 0;
   std::vector<loran::LopPair> lops_;  // given once
   std::vector<std::string> lopNames_;
   std::vector<Column> lopColumns_, tdColumns_, weightColumns_, startColumns_, positionColumns_;

@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <map>
+#include <utility>
 
 #include "loran/datum.hpp"
 
@@ -28,6 +30,47 @@ std::vector<std::string> SplitList(const std::string& text) {
   }
   out.push_back(item);
   return out;
+}
+
+// The options that may be given more than once.
+bool Repeatable(const std::string& option) {
+  return option == "--offset";
+}
+
+// The name under which an option is counted: its spellings and the options
+// that exclude each other are one.
+std::string OptionKey(const std::string& option) {
+  if (option == "-o") return "--output";
+  if (option == "-q") return "--quiet";
+  if (option == "--no-header") return "--header";
+  return option;
+}
+
+// An empty text, or the error for an option given before (a second value
+// would silently replace the first).
+std::string Repeated(const std::string& option, std::map<std::string, std::string>& seen) {
+  if (option.size() < 2 || option[0] != '-' || Repeatable(option)) return {};
+  const auto [it, first] = seen.emplace(OptionKey(option), option);
+  if (first) return {};
+  return it->second == option ? "option " + option + " given twice"
+                              : "options " + it->second + " and " + option + " given together";
+}
+
+// --encoding NAME or --skip-lines N (0 to a billion lines) into `o`; the
+// error, or an empty text.
+std::string ReadInputOption(const std::string& option, const std::string& v, Options& o) {
+  if (option == "--encoding") {
+    o.encoding = text_codec::EncodingNamed(v);
+    if (o.encoding) return {};
+    return "--encoding must be " + std::string(text_codec::EncodingNames()) + ", not '" + v + "'";
+  }
+  constexpr long kMaxSkipLines = 1000000000;
+  const auto r = std::from_chars(v.data(), v.data() + v.size(), o.skipLines);
+  if (r.ec == std::errc() && r.ptr == v.data() + v.size() && o.skipLines >= 0 &&
+      o.skipLines <= kMaxSkipLines) {
+    return {};
+  }
+  return "--skip-lines must be a count of lines from 0, not '" + v + "'";
 }
 
 }  // namespace
@@ -91,6 +134,9 @@ Chains, datum, accuracy:
 
 Reading:
   --delimiter tab|;|,|C    field delimiter (default: detected)
+  --encoding NAME          utf-8 (default), cp1252, latin1 or utf-16; a byte
+                           order mark decides over it; output is always UTF-8
+  --skip-lines N           title lines above the header that are not read
   --decimal point|comma    decimal mark of numbers (default: per number)
   --header / --no-header   whether the first row names the columns (default: detected)
   --coords text            read every coordinate with the window's parser, so
@@ -104,6 +150,7 @@ Writing:
   --out-delimiter C        CSV delimiter of the output (default: ",")
   --threads N              worker threads (default: one per processor)
   -q, --quiet              no progress bar and no summary on standard error
+  --                       the end of the options: a file named "-x.csv" follows
 
 Examples:
   kestrune-convert fix --lops 9007W,9007X,9007Y --near "62 N" "2 E" wrecks.csv
@@ -150,8 +197,18 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
   bool haveInput = false;
   bool jsonLines = false;
   bool formatGiven = false;
+  bool optionsEnded = false;  // after "--" every argument is a file name
+  std::map<std::string, std::string> seen;
   for (i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (optionsEnded || a == "--") {
+      if (a == "--" && !std::exchange(optionsEnded, true)) continue;
+      if (haveInput) return fail("more than one input file: '" + o.input + "' and '" + a + "'");
+      o.input = a;
+      haveInput = true;
+      continue;
+    }
+    if (const std::string twice = Repeated(a, seen); !twice.empty()) return fail(twice);
     auto value = [&](std::string& into) {
       if (i + 1 >= args.size()) return false;
       into = args[++i];
@@ -168,7 +225,8 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
         a == "--delimiter" || a == "--decimal" || a == "--coords" || a == "-o" || a == "--output" ||
         a == "--format" || a == "--out-delimiter" || a == "--threads" || a == "--offset" ||
         a == "--offset-cols" || a == "--calibration" || a == "--catalogue" || a == "--date" ||
-        a == "--datum" || a == "--td-sigma" || a == "--chart";
+        a == "--datum" || a == "--td-sigma" || a == "--chart" || a == "--encoding" ||
+        a == "--skip-lines";
     if (takesValue && !value(v)) return fail("option " + a + " needs a value");
     if (a == "--lops") {
       o.lops = SplitList(v);
@@ -251,6 +309,8 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
       o.tdSigma = n->value;
     } else if (a == "--chart") {
       o.chart = v;
+    } else if (a == "--encoding" || a == "--skip-lines") {
+      if (const std::string e = ReadInputOption(a, v, o); !e.empty()) return fail(e);
     } else if (a == "--near") {
       if (i + 2 >= args.size()) return fail("--near needs two values: LAT LON");
       o.near = std::make_pair(args[i + 1], args[i + 2]);

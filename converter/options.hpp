@@ -11,6 +11,7 @@
 #include "loran/catalogue_file.hpp"
 #include "util/constants.hpp"
 #include "util/strict_number.hpp"
+#include "util/text_codec.hpp"
 
 namespace kestrune::convert {
 
@@ -42,6 +43,10 @@ struct Options {
   std::string output = "-";  // file name, "-" standard output
   OutputFormat format = OutputFormat::kCsv;
   char delimiter = 0;  // 0: detected from the first line
+  // The input's encoding; unset: UTF-8, and a line that is not is refused.
+  // A byte order mark decides over either.
+  std::optional<text_codec::Encoding> encoding;
+  long skipLines = 0;  // lines above the header (or the first row) that are not read, >= 0
   char outDelimiter = ',';
   text::DecimalMark decimal = text::DecimalMark::kAuto;
   HeaderMode header = HeaderMode::kAuto;

@@ -109,11 +109,15 @@ class Output {
 RowInput::RowInput(const Options& options, std::FILE* in)
     : options_(options),
       json_(options.format == OutputFormat::kJsonLines),
-      source_(in),
+      source_(in, options.encoding),
       delimiter_(options.delimiter) {
+  for (long k = 0; k < options.skipLines && source_.Next(line_, overlong_); ++k) {
+  }
+  std::optional<LineSource::NotUtf8> notUtf8;
   while (!json_ && source_.Next(line_, overlong_)) {
+    if (!notUtf8) notUtf8 = source_.LastLineNotUtf8();
     Row& r = pending_.emplace_back();
-    if (overlong_ || BlankLine(line_)) {
+    if (overlong_ || IsEmptyRow(line_, delimiter_)) {
       Read(r);
       continue;
     }
@@ -125,17 +129,26 @@ RowInput::RowInput(const Options& options, std::FILE* in)
     fieldCount_ = r.fields.size();
     if (hasHeader_) {
       header_ = std::move(r.fields);
+      headerLine_ = r.line;
       pending_.pop_back();
     }
     break;
   }
+  // An input in another encoding shows itself in its first lines: it is
+  // refused before anything is written, with the option that reads it.
+  if (!notUtf8) notUtf8 = source_.NotUtf8Ahead();
+  if (notUtf8) throw UsageError(NotUtf8Error(options.input, *notUtf8));
 }
 
 void RowInput::Read(Row& r) {
   r.line = source_.LineNumber();
   if (overlong_) {
     r.problem = "line longer than " + std::to_string(kMaxLineBytes) + " bytes: not read";
-  } else if (BlankLine(line_)) {
+  } else if (const auto notUtf8 = source_.LastLineNotUtf8()) {
+    // Split all the same, so that the fields are passed through as text.
+    if (!json_) SplitFields(AsUtf8(line_), delimiter_ == 0 ? ',' : delimiter_, r.fields);
+    r.problem = NotUtf8Problem(notUtf8->byte);
+  } else if (json_ ? BlankLine(line_) : IsEmptyRow(line_, delimiter_)) {
     r.problem = "empty line";
   } else if (json_) {
     ReadJsonObject(line_, r);
@@ -170,7 +183,7 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
     setup.emplace(LoadRunSetup(options));
     if (options.chart) chart.emplace(*options.chart, options.input);
     input.emplace(options, in);
-    converter.emplace(options, input->Header(), input->FieldCount(), *setup);
+    converter.emplace(options, input->Header(), input->FieldCount(), *setup, input->HeaderLine());
   } catch (const UsageError& e) {
     std::fprintf(err, "kestrune-convert: %s\n", e.what());
     return kUsageOrInputError;

@@ -17,14 +17,17 @@ inline constexpr int kAllRowsOk = 0;
 inline constexpr int kSomeRowFailed = 1;
 inline constexpr int kUsageOrInputError = 2;
 
-// The rows of a CSV, TSV or JSON-lines input. The first row that is not
-// empty decides the delimiter and whether it is a header; the empty or
-// overlong lines before it are rows too.
+// The rows of a CSV, TSV or JSON-lines input. After the lines skipped, the
+// first row that is not empty decides the delimiter and whether it is a
+// header; the empty or overlong lines before it are rows too. Throws
+// UsageError when the first lines are not text of the input's encoding.
 class RowInput {
  public:
   RowInput(const Options& options, std::FILE* in);
   // The header, or nullptr for an input without one.
   const std::vector<std::string>* Header() const { return hasHeader_ ? &header_ : nullptr; }
+  // The line number of the header, 0 for an input without one.
+  long HeaderLine() const { return headerLine_; }
   std::size_t FieldCount() const { return fieldCount_; }
   // The next row; false at the end of the input. lineBytes: its length.
   bool Next(Row& row, std::size_t& lineBytes);
@@ -40,6 +43,7 @@ class RowInput {
   char delimiter_;
   std::vector<std::string> header_;
   bool hasHeader_ = false;
+  long headerLine_ = 0;
   std::size_t fieldCount_ = 0;
   std::deque<Row> pending_;
 };

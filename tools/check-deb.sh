@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Makes the .deb of a build directory with CPack in a scratch directory,
 # unpacks it into a scratch root (dpkg-deb -x) and checks what a desktop needs:
-# the program answers --version, the man page, the icon, a desktop entry that
-# desktop-file-validate accepts, and Qt among the package's dependencies.
+# the programs answer --version, the compressed man pages, the icon, a desktop
+# entry that desktop-file-validate accepts, Qt among the package's
+# dependencies, /usr/share/doc/kestrune with the copyright, changelog,
+# documentation and sample logbooks, and no error from lintian.
 #   check-deb.sh <build-dir>
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -14,14 +16,29 @@ deb="$(ls "$scratch"/out/*.deb)"
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
 fail() { echo "check-deb: $*" >&2; exit 1; }
-for f in usr/bin/kestrune usr/share/man/man1/kestrune.1 \
+doc=usr/share/doc/kestrune
+for f in usr/bin/kestrune usr/bin/kestrune-convert usr/bin/kestrune-chart \
+         usr/share/man/man1/kestrune.1.gz usr/share/man/man1/kestrune-convert.1.gz \
+         usr/share/man/man1/kestrune-chart.1.gz usr/share/man/man5/kestrune-files.5.gz \
          usr/share/icons/hicolor/scalable/apps/kestrune.svg \
-         usr/share/applications/kestrune.desktop; do
+         usr/share/applications/kestrune.desktop \
+         $doc/copyright $doc/changelog.gz $doc/convert.md $doc/accuracy.md $doc/bad-input.md \
+         $doc/examples/wrecks.csv $doc/examples/known-points.csv $doc/examples/frohavet-log.csv; do
   [ -f "$root/$f" ] || fail "missing /$f"
 done
+grep -q "Natural Earth" "$root/$doc/copyright" || fail "copyright lacks Natural Earth"
+grep -q "GPX" "$root/$doc/copyright" || fail "copyright lacks the GPX schema"
+# No man page sends the reader to the sources.
+if zgrep -l '\.hpp\|\.cpp\|in the Kestrune sources' "$root"/usr/share/man/man*/*.gz; then
+  fail "a man page names a source file"
+fi
 desktop-file-validate "$root/usr/share/applications/kestrune.desktop"
 depends="$(dpkg-deb -f "$deb" Depends)"
 [[ "$depends" == *libqt6widgets6* ]] || fail "Depends lacks Qt: $depends"
-version="$("$root/usr/bin/kestrune" --version)"
-[ "$version" = "kestrune $(dpkg-deb -f "$deb" Version)" ] || fail "--version says: $version"
+for program in kestrune kestrune-convert kestrune-chart; do
+  version="$("$root/usr/bin/$program" --version)"
+  [ "$version" = "$program $(dpkg-deb -f "$deb" Version)" ] || fail "--version says: $version"
+done
+# Errors fail the check; warnings and notes are shown.
+lintian --fail-on error --tag-display-limit 0 "$deb" >&2 || fail "lintian finds errors (above)"
 echo "$(basename "$deb"): Depends: $depends"

@@ -7,6 +7,7 @@ KESTRUNE_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev
   fonts-liberation
   desktop-file-utils
   dpkg-dev
+  lintian
   libxml2-utils
   qt6-svg-dev
   ccache)

