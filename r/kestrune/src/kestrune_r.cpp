@@ -163,10 +163,10 @@ extern "C" SEXP kestrune_calibrate_table(SEXP spec, SEXP columns, SEXP options, 
       t.offsets, Rcpp::as<std::string>(comment) + "\n" + loran::CalibrationAreaComment(t.area) +
                      "\nEach offset is added to every predicted TD of its LOP.");
   return Rcpp::List::create(
-      Rcpp::Named("table") = Rcpp::DataFrame::create(
-          Rcpp::Named("lop") = lop, Rcpp::Named("offset_us") = offset,
-          Rcpp::Named("stddev_us") = stddev, Rcpp::Named("rows") = rows,
-          Rcpp::Named("stringsAsFactors") = false),
+      Rcpp::Named("table") =
+          Rcpp::DataFrame::create(Rcpp::Named("lop") = lop, Rcpp::Named("offset_us") = offset,
+                                  Rcpp::Named("stddev_us") = stddev, Rcpp::Named("rows") = rows,
+                                  Rcpp::Named("stringsAsFactors") = false),
       Rcpp::Named("before") = SummaryOf(t.result.before),
       Rcpp::Named("after") = SummaryOf(t.result.after),
       Rcpp::Named("centre") = Rcpp::NumericVector::create(constants::Degrees(t.area.centre.lat),
