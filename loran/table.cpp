@@ -34,9 +34,6 @@ namespace {
 
 using constants::kPi;
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
-// Rows each worker thread takes at least: below this a thread costs more
-// than it saves.
-constexpr std::size_t kRowsPerThread = 256;
 
 std::string Lower(std::string s) {
   for (char& c : s) {
@@ -423,7 +420,8 @@ void FixRow(const Catalogue& catalogue, const Layout& l, const TableOptions& opt
 template <class Each>
 void OverRows(std::size_t rows, Each each) {
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t threads = std::min(cores, rows / kRowsPerThread + 1);
+  const std::size_t threads =
+      std::min(cores, rows / static_cast<std::size_t>(constants::kRowsPerThread) + 1);
   const std::size_t chunk = (rows + threads - 1) / std::max<std::size_t>(threads, 1);
   std::vector<std::thread> helpers;
   for (std::size_t t = 1; t < threads; ++t) {

@@ -168,5 +168,8 @@ inline constexpr int kMaxTableLops = 7;
 inline constexpr int kPositionTextDecimals = 3;
 // A cell quoted in a status: at most this many bytes.
 inline constexpr int kQuotedCellBytes = 40;
+// Rows each worker thread of a table takes at least: a row takes some ten
+// microseconds, starting a thread about as long as a few rows.
+inline constexpr int kRowsPerThread = 256;
 
 }  // namespace kestrune::constants
