@@ -23,6 +23,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "loran/datum.hpp"
 #include "loran/prediction.hpp"
 #include "loran/solution.hpp"
 #include "platform/runtime_fault.hpp"
@@ -116,20 +117,31 @@ Coordinate ReadCoordinate(const Cell& c, bool lat, text::DecimalMark mark) {
   return {p.value, {}};
 }
 
+// The datum of the positions of a table: none for WGS 84.
+struct TableDatum {
+  bool ed50 = false;
+  int epsg = 0;
+  const Datum& At(GeoPoint wgs84) const { return epsg != 0 ? *Ed50(epsg) : Ed50At(wgs84); }
+  GeoPoint ToWgs84(GeoPoint read) const { return ed50 ? loran::ToWgs84(At(read), read) : read; }
+  GeoPoint FromWgs84(GeoPoint p) const { return ed50 ? loran::FromWgs84(At(p), p) : p; }
+};
+
 struct Position {
-  GeoPoint at;  // radians
+  GeoPoint at;  // radians, WGS 84
   double latDeg = 0.0;
   double lonDeg = 0.0;
 };
+// A position as read (degrees on the table's datum) and on WGS 84.
 std::optional<Position> ReadPosition(const Cell& lat, const Cell& lon, text::DecimalMark mark,
-                                     std::string& error) {
+                                     const TableDatum& datum, std::string& error) {
   const Coordinate a = ReadCoordinate(lat, true, mark);
   const Coordinate b = ReadCoordinate(lon, false, mark);
   if (!a.error.empty() || !b.error.empty()) {
     error = a.error.empty() ? b.error : a.error;
     return std::nullopt;
   }
-  return Position{{a.degrees * kPi / 180, b.degrees * kPi / 180}, a.degrees, b.degrees};
+  const GeoPoint read{a.degrees * kPi / 180, b.degrees * kPi / 180};
+  return Position{datum.ToWgs84(read), a.degrees, b.degrees};
 }
 
 double NormalLongitude(double deg) {
@@ -184,6 +196,8 @@ struct Layout {
   const Cells* lon = nullptr;
   std::vector<std::string> suffix;  // of the result columns, by slot
   std::vector<double> offsets;      // us, by secondary station index
+  TableDatum datum;
+  std::optional<GeoPoint> start;  // WGS 84
   std::size_t Slots() const { return lops.empty() ? lopColumns.size() : lops.size(); }
 };
 
@@ -244,7 +258,44 @@ void FindTds(std::span<const Cells> input, const TableOptions& options, Layout& 
                                   ", or give td_cols");
     }
     l.tdColumns.push_back(c);
-    l.weightColumns.push_back(Column(input, {"weight" + number}));
+  }
+}
+
+const Cells* Required(std::span<const Cells> input, const std::string& name, const char* what) {
+  const Cells* c = Column(input, {name});
+  if (!c) throw std::invalid_argument("no column named '" + name + "' (" + what + ")");
+  return c;
+}
+
+void FindWeightsAndStart(std::span<const Cells> input, const TableOptions& options, Layout& l) {
+  const std::size_t n = l.Slots();
+  if (!options.weightColumns.empty() && options.weightColumns.size() != n) {
+    throw std::invalid_argument("weight_cols names " +
+                                std::to_string(options.weightColumns.size()) + " columns for " +
+                                std::to_string(n) + " LOPs");
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    l.weightColumns.push_back(options.weightColumns.empty()
+                                  ? Column(input, {"weight" + std::to_string(k + 1)})
+                                  : Required(input, options.weightColumns[k], "weight"));
+  }
+  if (options.start) {
+    l.start = l.datum.ToWgs84(*options.start);
+    return;
+  }
+  if (!options.startColumns.empty()) {
+    if (options.startColumns.size() != 2) {
+      throw std::invalid_argument("start_cols names a latitude and a longitude column");
+    }
+    l.lat = Required(input, options.startColumns[0], "start");
+    l.lon = Required(input, options.startColumns[1], "start");
+    return;
+  }
+  l.lat = Column(input, {"start_lat", "est_lat"});
+  l.lon = Column(input, {"start_lon", "est_lon"});
+  if (!l.lat || !l.lon) {
+    throw std::invalid_argument(
+        "no start: give start=(lat, lon) or the columns start_lat and start_lon");
   }
 }
 
@@ -252,15 +303,14 @@ Layout FindLayout(const Catalogue& catalogue, std::span<const Cells> input,
                   const TableOptions& options, Command command) {
   Layout l;
   l.rows = CheckedRows(input);
+  if (options.ed50Epsg != 0 && Ed50(options.ed50Epsg) == nullptr) {
+    throw std::invalid_argument("the ED50 transformations are 1612, 1613, 1311, 1133");
+  }
+  l.datum = TableDatum{options.ed50, options.ed50Epsg};
   FindLops(catalogue, input, options, command, l);
   if (command != Command::kPredict) FindTds(input, options, l);
   if (command == Command::kFix) {
-    l.lat = Column(input, {"start_lat", "est_lat"});
-    l.lon = Column(input, {"start_lon", "est_lon"});
-    if (!options.start && (!l.lat || !l.lon)) {
-      throw std::invalid_argument(
-          "no start: give start=(lat, lon) or the columns start_lat and start_lon");
-    }
+    FindWeightsAndStart(input, options, l);
   } else {
     l.lat = Column(input, {"lat", "latitude"});
     l.lon = Column(input, {"lon", "long", "longitude"});
@@ -355,22 +405,27 @@ std::vector<ResultColumn> FixColumns(const Layout& l) {
                                 Texts("fix_kind", r),     Numbers("passes", r),
                                 Numbers("gdop_at_fix", r)};
   for (const std::string& s : l.suffix) out.push_back(Numbers("residual_" + s, r));
-  for (const char* name : {"ellipse_major_m", "ellipse_minor_m", "ellipse_azimuth_deg", "drms2_m",
-                           "other_crossing_km"}) {
+  for (const char* name :
+       {"ellipse_major_m", "ellipse_minor_m", "ellipse_azimuth_deg", "drms2_m"}) {
     out.push_back(Numbers(name, r));
   }
+  if (l.datum.ed50) out.push_back(Texts("datum", r));
+  out.push_back(Numbers("other_crossing_km", r));
   out.push_back(Texts("completed", r));
   out.push_back(Texts("status", r));
   return out;
 }
 
-void WriteSolution(const PositionSolution& s, const std::vector<std::size_t>& slots,
-                   std::size_t row, std::vector<ResultColumn>& out) {
-  const std::size_t accuracy = kFirstResidual + (out.size() - kFirstResidual - 7);
+void WriteSolution(const PositionSolution& s, const Layout& l,
+                   const std::vector<std::size_t>& slots, std::size_t row,
+                   std::vector<ResultColumn>& out) {
+  const std::size_t accuracy = kFirstResidual + l.suffix.size();
   if (s.lsq || s.fix || !s.fault) out[kPasses].numbers[row] = s.passes;
   if (!s.fix || s.atFixFault) return;
-  const double lat = constants::Degrees(s.fix->lat);
-  const double lon = constants::Degrees(s.fix->lon);
+  const GeoPoint shown = l.datum.FromWgs84(*s.fix);
+  const double lat = constants::Degrees(shown.lat);
+  const double lon = constants::Degrees(shown.lon);
+  if (l.datum.ed50) out[accuracy + 4].texts[row] = l.datum.At(*s.fix).source;
   out[kLatText].texts[row] = text::FormatLatLon(lat, "LAT", constants::kPositionTextDecimals, '.');
   out[kLonText].texts[row] = text::FormatLatLon(lon, "LON", constants::kPositionTextDecimals, '.');
   out[kLat].numbers[row] = lat;
@@ -396,10 +451,11 @@ void FixRow(const Catalogue& catalogue, const Layout& l, const TableOptions& opt
   std::vector<std::size_t> slots;
   if (RowLops(catalogue, l, row, 2, lops, slots, status) &&
       RowTds(l, row, slots, options.decimal, lops, status)) {
-    std::optional<GeoPoint> start = options.start;
+    std::optional<GeoPoint> start = l.start;
     if (!start) {
       std::string error;
-      const auto p = ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options.decimal, error);
+      const auto p =
+          ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options.decimal, l.datum, error);
       if (p) start = p->at;
       if (!p) status = "start " + error;
     }
@@ -409,7 +465,7 @@ void FixRow(const Catalogue& catalogue, const Layout& l, const TableOptions& opt
         request.offsets.push_back(l.offsets[static_cast<std::size_t>(lop.secondary)]);
       }
       const PositionSolution s = SolvePosition(catalogue, request);
-      WriteSolution(s, slots, row, out);
+      WriteSolution(s, l, slots, row, out);
       status = s.status;
     }
   }
@@ -438,6 +494,23 @@ std::string Internal(const std::exception& e) {
 
 }  // namespace
 
+void SetDatum(const std::string& datum, TableOptions& options) {
+  const std::string code = datum.rfind("ED50:", 0) == 0 ? datum.substr(5) : "";
+  options.ed50 = datum == "ED50" || !code.empty();
+  options.ed50Epsg = 0;
+  if (!code.empty()) {
+    const auto r = std::from_chars(code.data(), code.data() + code.size(), options.ed50Epsg);
+    if (r.ec != std::errc() || r.ptr != code.data() + code.size() ||
+        Ed50(options.ed50Epsg) == nullptr) {
+      throw std::invalid_argument("datum " + datum +
+                                  ": the ED50 transformations are 1612, 1613, 1311, 1133");
+    }
+  }
+  if (!options.ed50 && datum != "WGS84") {
+    throw std::invalid_argument("datum must be WGS84, ED50 or ED50:EPSG, not '" + datum + "'");
+  }
+}
+
 std::vector<ResultColumn> FixTable(const Catalogue& catalogue, std::span<const Cells> input,
                                    const TableOptions& options) {
   const Layout l = FindLayout(catalogue, input, options, Command::kFix);
@@ -465,8 +538,10 @@ void PredictRow(const Catalogue& catalogue, const Layout& l, const TableOptions&
   std::vector<std::size_t> slots;
   const std::size_t n = l.Slots();
   if (RowLops(catalogue, l, row, 1, lops, slots, status)) {
-    const auto p = ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options.decimal, status);
+    const auto p =
+        ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options.decimal, l.datum, status);
     if (p) {
+      if (l.datum.ed50) out[out.size() - 2].texts[row] = l.datum.At(p->at).source;
       out[2].texts[row] =
           text::FormatLatLon(p->latDeg, "LAT", constants::kPositionTextDecimals, '.');
       out[3].texts[row] =
@@ -494,6 +569,7 @@ std::vector<ResultColumn> PredictTable(const Catalogue& catalogue, std::span<con
                                 Texts("pos_lat_text", r), Texts("pos_lon_text", r)};
   for (const std::string& s : l.suffix) out.push_back(Numbers("td_" + s, r));
   for (const std::string& s : l.suffix) out.push_back(Numbers("gradient_" + s, r));
+  if (l.datum.ed50) out.push_back(Texts("datum", r));
   out.push_back(Texts("status", r));
   OverRows(r, [&](std::size_t first, std::size_t last) {
     for (std::size_t row = first; row < last; ++row) {
@@ -517,7 +593,8 @@ bool KnownRow(const Catalogue& catalogue, const Layout& l, const TableOptions& o
   std::vector<Lop> lops;
   std::vector<std::size_t> slots;
   if (!RowLops(catalogue, l, row, 2, lops, slots, status)) return false;
-  const auto p = ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options.decimal, status);
+  const auto p =
+      ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options.decimal, l.datum, status);
   if (!p) return false;
   point.position = p->at;
   point.observed.assign(l.Slots(), std::nullopt);

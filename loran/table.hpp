@@ -50,24 +50,38 @@ struct TableOptions {
   // ASF offsets (us) by LOP name ("9007X"), added to every prediction of
   // that LOP; a LOP not named has none.
   std::vector<std::pair<std::string, double>> offsets;
-  // The start of every fix (radians, WGS 84); none: the columns start_lat
-  // and start_lon (or est_lat, est_lon) of each row.
+  // The weight column of each LOP; empty: weight1 to weight7 where present.
+  std::vector<std::string> weightColumns;
+  // The start of every fix (radians, on the datum below); none: the columns
+  // `startColumns` (latitude, longitude), else start_lat and start_lon (or
+  // est_lat, est_lon) of each row.
   std::optional<GeoPoint> start;
+  std::vector<std::string> startColumns;
+  // Positions read and written on ED50 instead of WGS 84, with the
+  // transformation of EPSG code `ed50Epsg` (1612, 1613, 1311, 1133), or 0
+  // for the one of the area each position lies in; results then gain a
+  // datum column naming the transformation.
+  bool ed50 = false;
+  int ed50Epsg = 0;
   double tdSigma = constants::kDefaultTdSigma;  // us, > 0
   text::DecimalMark decimal = text::DecimalMark::kAuto;
 };
 
-// fix: fix_lat, fix_lon (degrees, WGS 84), fix_lat_text, fix_lon_text,
+// "WGS84", "ED50" or "ED50:<EPSG code>" into `options`; std::invalid_argument
+// for any other text.
+void SetDatum(const std::string& datum, TableOptions& options);
+
+// fix: fix_lat, fix_lon (degrees on the datum), fix_lat_text, fix_lon_text,
 // fix_kind, passes, gdop_at_fix, residual_<LOP> (us), ellipse_major_m,
-// ellipse_minor_m, ellipse_azimuth_deg, drms2_m, other_crossing_km,
-// completed, status.
+// ellipse_minor_m, ellipse_azimuth_deg, drms2_m, [datum,]
+// other_crossing_km, completed, status.
 std::vector<ResultColumn> FixTable(const Catalogue& catalogue, std::span<const Cells> input,
                                    const TableOptions& options);
 
 // predict: at the positions of the columns lat/latitude and lon/long/
 // longitude (decimal degrees or coordinate texts): pos_lat, pos_lon,
 // pos_lat_text, pos_lon_text, td_<LOP> (us, offset included),
-// gradient_<LOP> (m/us), status.
+// gradient_<LOP> (m/us), [datum,] status.
 std::vector<ResultColumn> PredictTable(const Catalogue& catalogue, std::span<const Cells> input,
                                        const TableOptions& options);
 

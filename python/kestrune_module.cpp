@@ -93,6 +93,13 @@ loran::TableOptions OptionsOf(const py::dict& o) {
     if (!(t.tdSigma > 0.0)) throw std::invalid_argument("td_sigma must be > 0 microseconds");
   }
   if (o.contains("decimal")) t.decimal = MarkOf(o["decimal"].cast<std::string>());
+  if (o.contains("weight_cols") && !o["weight_cols"].is_none()) {
+    t.weightColumns = o["weight_cols"].cast<std::vector<std::string>>();
+  }
+  if (o.contains("start_cols") && !o["start_cols"].is_none()) {
+    t.startColumns = o["start_cols"].cast<std::vector<std::string>>();
+  }
+  if (o.contains("datum")) loran::SetDatum(o["datum"].cast<std::string>(), t);
   return t;
 }
 

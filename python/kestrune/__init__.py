@@ -112,10 +112,18 @@ def _result(data, columns, keep):
     return result
 
 
-def _options(lops, td_cols, offsets, start, td_sigma, decimal):
+def _names(cols):
+    return None if cols is None else [str(x) for x in cols]
+
+
+def _options(lops, td_cols, offsets, start, td_sigma, decimal, datum="WGS84", weight_cols=None,
+             start_cols=None):
     return {
-        "lops": None if lops is None else [str(x) for x in lops],
-        "td_cols": None if td_cols is None else [str(x) for x in td_cols],
+        "lops": _names(lops),
+        "td_cols": _names(td_cols),
+        "weight_cols": _names(weight_cols),
+        "start_cols": _names(start_cols),
+        "datum": str(datum),
         "offsets": offsets,
         "start": None if start is None else (float(start[0]), float(start[1])),
         "td_sigma": float(td_sigma),
@@ -123,8 +131,9 @@ def _options(lops, td_cols, offsets, start, td_sigma, decimal):
     }
 
 
-def fix(data=None, *, lops=None, td=None, td_cols=None, start=None, offsets=None,
-        calibration=None, catalogue=None, td_sigma=0.1, decimal="auto", keep=True):
+def fix(data=None, *, lops=None, td=None, td_cols=None, weight_cols=None, start=None,
+        start_cols=None, offsets=None, calibration=None, catalogue=None, td_sigma=0.1,
+        datum="WGS84", decimal="auto", keep=True):
     """Positions from observed TDs, one row per input row.
 
     data: a DataFrame or dict of columns: lop1..lop7 (the LOPs of each row,
@@ -135,7 +144,12 @@ def fix(data=None, *, lops=None, td=None, td_cols=None, start=None, offsets=None
       ("14867,1", "27 160.7 us").
     lops: LOP names for every row, ["9007W", "9007X", "9007Y"].
     td: instead of TD columns, a rows x LOPs array of TDs (microseconds).
-    start: (lat, lon) in decimal degrees, the start of every fix.
+    weight_cols: the weight column of each LOP (else weight1..weight7).
+    start: (lat, lon) in decimal degrees, the start of every fix;
+      start_cols: the (latitude, longitude) columns of a start per row.
+    datum: "WGS84", "ED50" or "ED50:<EPSG>" (1612, 1613, 1311, 1133): the
+      datum of every position read and written; with ED50 a datum column
+      names the transformation used.
     offsets: {"9007X": -0.8, ...} microseconds added to each prediction;
       calibration: a Calibration from calibrate() or a calibration file.
     catalogue: nels() (the default), historical(...), by_date(...) or
@@ -151,21 +165,22 @@ def fix(data=None, *, lops=None, td=None, td_cols=None, start=None, offsets=None
     """
     cat = nels() if catalogue is None else catalogue
     columns = _columns(data, td)
-    opts = _options(lops, td_cols, _offsets(offsets, calibration, cat), start, td_sigma, decimal)
+    opts = _options(lops, td_cols, _offsets(offsets, calibration, cat), start, td_sigma, decimal,
+                    datum, weight_cols, start_cols)
     return _result(data, _kestrune.fix_table(cat, columns, opts), keep)
 
 
 def predict(data, *, lops=None, offsets=None, calibration=None, catalogue=None,
-            decimal="auto", keep=True):
+            datum="WGS84", decimal="auto", keep=True):
     """Predicted TDs and gradients at positions, one row per input row.
 
     data: columns lat and lon (decimal degrees, or the window's coordinate
     texts "62 30 N") and lop1..lop7 unless ``lops`` names the LOPs for all.
     Returns pos_lat, pos_lon, pos_lat_text, pos_lon_text, td_<LOP> (us, the
-    offset included), gradient_<LOP> (m/us) and status.
+    offset included), gradient_<LOP> (m/us), datum (with ED50) and status.
     """
     cat = nels() if catalogue is None else catalogue
-    opts = _options(lops, None, _offsets(offsets, calibration, cat), None, 0.1, decimal)
+    opts = _options(lops, None, _offsets(offsets, calibration, cat), None, 0.1, decimal, datum)
     return _result(data, _kestrune.predict_table(cat, _columns(data), opts), keep)
 
 

@@ -144,3 +144,31 @@ def test_catalogues_by_date():
     at = {"lat": [52.0], "lon": [-4.0]}
     old = kestrune.predict(at, lops=["6731Y"], catalogue=kestrune.by_date("2010-06-01"))
     assert old["status"][0] == "ok"
+
+
+def test_ed50_and_named_columns_as_the_converter(tmp_path):
+    log = os.path.join(EXAMPLES, "frohavet-log.csv")
+    lops = ["9007W", "9007X", "9007Y"]
+    for datum in ("ED50", "ED50:1311"):
+        theirs = converter("fix", "--lops", ",".join(lops), "--near", "63.9", "8.9", "--datum",
+                           datum, log)
+        mine = kestrune.fix(pd.read_csv(log, sep=";", dtype=str), lops=lops, start=(63.9, 8.9),
+                            datum=datum)
+        for i, t in enumerate(theirs):
+            assert mine["datum"][i] == t["datum"]
+            assert mine["fix_lon_text"][i] == t["fix_lon_text"]
+            assert agree(mine["fix_lat"][i], t["fix_lat"], 8)
+    # Weights and starts from columns named otherwise.
+    path = os.path.join(TESTDATA, "mixed-logbook.csv")
+    renamed = pd.read_csv(path, dtype=str, keep_default_na=False).head(200).rename(
+        columns={"weight1": "w", "start_lat": "la", "start_lon": "lo"})
+    renamed = renamed.assign(weight2="", weight3="", weight4="")
+    plain = kestrune.fix(pd.read_csv(path, dtype=str, keep_default_na=False).head(200))
+    named = kestrune.fix(renamed, weight_cols=["w", "weight2", "weight3", "weight4"],
+                         start_cols=["la", "lo"])
+    assert list(named["status"]) == list(plain["status"])
+    assert np.array_equal(named["fix_lat"], plain["fix_lat"], equal_nan=True)
+    with pytest.raises(ValueError, match="ED50 transformations"):
+        kestrune.fix(renamed, start_cols=["la", "lo"], datum="ED50:9999")
+    with pytest.raises(ValueError, match="no column named 'x' \\(weight\\)"):
+        kestrune.fix(renamed, start_cols=["la", "lo"], weight_cols=["x", "x", "x", "x"])

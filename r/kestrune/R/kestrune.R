@@ -35,7 +35,8 @@ columns_of <- function(data) {
   })
 }
 
-options_of <- function(lops, td_cols, offsets, calibration, start, td_sigma, decimal) {
+options_of <- function(lops, td_cols, offsets, calibration, start, td_sigma, decimal,
+                       datum = "WGS84", weight_cols = NULL, start_cols = NULL) {
   file <- ""
   if (inherits(calibration, "kestrune_calibration")) {
     offsets <- c(calibration$offsets, offsets)
@@ -46,6 +47,9 @@ options_of <- function(lops, td_cols, offsets, calibration, start, td_sigma, dec
   }
   list(lops = as.character(if (is.null(lops)) character() else lops),
        td_cols = as.character(if (is.null(td_cols)) character() else td_cols),
+       weight_cols = as.character(if (is.null(weight_cols)) character() else weight_cols),
+       start_cols = as.character(if (is.null(start_cols)) character() else start_cols),
+       datum = as.character(datum),
        offsets = if (is.null(offsets)) numeric() else unlist(offsets),
        calibration_file = file,
        start = as.numeric(if (is.null(start)) numeric() else start),
@@ -86,6 +90,11 @@ result_of <- function(data, columns, keep, sf, coords) {
 #'   ellipse and the 2drms.
 #' @param decimal the decimal mark of character TDs: "auto", "." or ",".
 #' @param td_cols the TD column of each LOP.
+#' @param weight_cols the weight column of each LOP.
+#' @param start_cols the latitude and longitude columns of a start per row.
+#' @param datum "WGS84", "ED50" or "ED50:<EPSG>" (1612, 1613, 1311, 1133):
+#'   the datum of every position read and written; with ED50 a `datum`
+#'   column names the transformation used.
 #' @param keep pass the input columns through in front of the results.
 #' @param sf return an `sf` object of the fixes (needs the sf package).
 #' @return a data frame with `fix_lat`, `fix_lon` (decimal degrees, WGS 84),
@@ -96,8 +105,10 @@ result_of <- function(data, columns, keep, sf, coords) {
 #' @export
 loran_fix <- function(data, lops = NULL, start = NULL, offsets = NULL, calibration = NULL,
                       catalogue = loran_catalogue(), td_sigma = 0.1, decimal = "auto",
-                      td_cols = NULL, keep = TRUE, sf = FALSE) {
-  o <- options_of(lops, td_cols, offsets, calibration, start, td_sigma, decimal)
+                      td_cols = NULL, keep = TRUE, sf = FALSE, weight_cols = NULL,
+                      start_cols = NULL, datum = "WGS84") {
+  o <- options_of(lops, td_cols, offsets, calibration, start, td_sigma, decimal, datum,
+                  weight_cols, start_cols)
   out <- .Call(kestrune_fix_table, catalogue, columns_of(data), o)
   result_of(data, out, keep, sf, c("fix_lon", "fix_lat"))
 }
@@ -110,12 +121,13 @@ loran_fix <- function(data, lops = NULL, start = NULL, offsets = NULL, calibrati
 #'   `lops` names the LOPs for all.
 #' @return a data frame with `pos_lat`, `pos_lon`, `pos_lat_text`,
 #'   `pos_lon_text`, `td_<LOP>` (microseconds, offset included),
-#'   `gradient_<LOP>` (metres per microsecond) and `status`.
+#'   `gradient_<LOP>` (metres per microsecond), `datum` (with ED50) and
+#'   `status`.
 #' @export
 loran_predict <- function(data, lops = NULL, offsets = NULL, calibration = NULL,
                           catalogue = loran_catalogue(), decimal = "auto", keep = TRUE,
-                          sf = FALSE) {
-  o <- options_of(lops, NULL, offsets, calibration, NULL, 0.1, decimal)
+                          sf = FALSE, datum = "WGS84") {
+  o <- options_of(lops, NULL, offsets, calibration, NULL, 0.1, decimal, datum)
   out <- .Call(kestrune_predict_table, catalogue, columns_of(data), o)
   result_of(data, out, keep, sf, c("pos_lon", "pos_lat"))
 }

@@ -119,6 +119,9 @@ loran::TableOptions OptionsOf(const Rcpp::List& o, const loran::Catalogue& catal
   t.tdSigma = Rcpp::as<double>(o["td_sigma"]);
   if (!(t.tdSigma > 0.0)) throw std::invalid_argument("td_sigma must be > 0 microseconds");
   t.decimal = MarkOf(Rcpp::as<std::string>(o["decimal"]));
+  t.weightColumns = Rcpp::as<std::vector<std::string>>(o["weight_cols"]);
+  t.startColumns = Rcpp::as<std::vector<std::string>>(o["start_cols"]);
+  loran::SetDatum(Rcpp::as<std::string>(o["datum"]), t);
   return t;
 }
 

@@ -94,3 +94,18 @@ test_that("bad arguments are errors, bad rows statuses", {
   expect_identical(attr(loran_catalogue("by_date", date = "2010-06-01"), "lops")[1:2],
                    c("9007W", "9007X"))
 })
+
+test_that("ED50 positions as the converter writes them", {
+  skip_if_not(have_convert && nzchar(examples), "no kestrune-convert")
+  log <- file.path(examples, "frohavet-log.csv")
+  lops <- c("9007W", "9007X", "9007Y")
+  theirs <- converter("fix", "--lops", paste(lops, collapse = ","), "--near", "63.9", "8.9",
+                      "--datum", "ED50", log)
+  mine <- loran_fix(read.csv(log, sep = ";", colClasses = "character", check.names = FALSE),
+                    lops = lops, start = c(63.9, 8.9), datum = "ED50")
+  expect_identical(mine$datum, theirs$datum)
+  expect_identical(mine$fix_lat_text, theirs$fix_lat_text)
+  expect_true(agree(mine$fix_lon, theirs$fix_lon, 8))
+  expect_error(loran_fix(data.frame(td1 = 1, td2 = 2), lops = lops[1:2], start = c(64, 7),
+                         datum = "NAD27"), "datum must be")
+})
