@@ -215,7 +215,10 @@ class Calibration:
         path = os.fspath(path)
         folder = os.path.dirname(os.path.abspath(path))
         fd, tmp = tempfile.mkstemp(prefix=".kestrune-", dir=folder)
+        umask = os.umask(0)
+        os.umask(umask)
         try:
+            os.chmod(tmp, 0o666 & ~umask)  # as an ordinary new file, not mkstemp's 0600
             with os.fdopen(fd, "w", encoding="utf-8", newline="\n") as f:
                 f.write(self._file_text)
                 f.flush()
