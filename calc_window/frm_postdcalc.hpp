@@ -16,42 +16,19 @@
 #include "loran/catalogue.hpp"
 #include "loran/fixes.hpp"
 #include "loran/prediction.hpp"
+#include "loran/solution.hpp"
 #include "platform/controls.hpp"
 #include "platform/listeners.hpp"
 
 namespace kestrune {
 
-// The sums behind the mean of the two-LOP fixes. A fix that reached its pass
-// limit has no position, so only converged fixes count.
-struct TwoLopMean {
-  int converged = 0;    // fixes in the sums
-  double latSum = 0.0;  // radians
-  double lonSum = 0.0;  // radians
-  void Add(const loran::TwoLopFixResult& fix);
-  // The mean position; none when no fix converged.
-  std::optional<loran::GeoPoint> Mean() const;
-};
-
 // The file of ASF offsets beside the setup file: when it is there, every
 // prediction of a calibrated LOP carries its offset.
 inline constexpr const char* kCalibrationFileName = "Kestrune-calibration.csv";
 
-// What the last CALC Pos Solutions computed, as far as it got: a fault ends
-// it part way (complete stays false). Positions in radians.
-struct PositionSolution {
-  loran::GeoPoint estimate;      // the start of every fix
-  std::vector<loran::Lop> lops;  // LOPs 1 to NoOfLops, as the fixes took them
-  std::vector<double> offsets;   // us, by LOP, added to the predictions (0: none)
-  std::optional<loran::LeastSquaresFix> lsq;
-  struct Pair {
-    int first = 0;  // LOP numbers, 1-based
-    int second = 0;
-    loran::TwoLopFixResult fix;
-  };
-  std::vector<Pair> pairs;              // combinations in order; k = index + 1
-  std::optional<loran::GeoPoint> mean;  // of the converged pairs
-  bool complete = false;
-};
+// What the last CALC Pos Solutions computed, as far as the window got: the
+// library's solution, cut where a fault ended the calculation.
+using PositionSolution = loran::PositionSolution;
 
 class Frm_PosTDCalc : public Form {
  public:
@@ -169,13 +146,14 @@ class Frm_PosTDCalc : public Form {
   void ShowStationTable();
   // A fix that did not converge leaves its position and residual lines blank.
   void ShowLsqFix(const loran::LeastSquaresFix& fix);
-  void ShowGdop();
-  // Row k (1 to 10) for LOPs i and j; `lsq` the least-squares fix, whose
-  // position the deviations are measured from when it converged.
-  void ShowCombination(int k, int i, int j, const loran::TwoLopFixResult& fix,
-                       const loran::LeastSquaresFix& lsq);
-  // The mean of the converged two-LOP fixes; blank when none converged.
-  void ShowMean(const TwoLopMean& mean, const loran::LeastSquaresFix& lsq);
+  // The GDOP of all LOPs at the estimated position; none: "GDOP n/a".
+  void ShowGdop(std::optional<double> gdop);
+  // Row k (1 to 10) for the pair; a pair whose GDOP faulted throws that
+  // fault after the captions before the GDOP are written.
+  void ShowCombination(int k, const loran::PairSolution& pair);
+  // The mean of the converged two-LOP fixes and its deviation from the
+  // least-squares fix; blank when none converged.
+  void ShowMean(const loran::PositionSolution& solution);
 
  private:
   // A position (radians) as the window shows it: the coordinate text with
@@ -192,9 +170,11 @@ class Frm_PosTDCalc : public Form {
                                         int left, int width, const char* placeholder);
   // The prediction of station `index`; run-time error 9 outside the catalogue.
   const loran::StationPrediction& StationAt(int index) const;
-  // The LOPs in use as the computation takes them, each observed TD less its
-  // offset (which adds the offset to every prediction).
+  // The LOPs in use with their TDs as typed, and the offset of each (us; the
+  // computation takes the TD less its offset, which adds the offset to
+  // every prediction).
   std::vector<loran::Lop> Lops() const;
+  std::vector<double> LopOffsets() const;
   // Reads the calibration file, when there is one, at load.
   void LoadCalibration();
   // The offset (us) of the LOP of secondary station `secondary`; 0 for none.

@@ -1,7 +1,7 @@
 // The calculation driver: reads the window's fields into the shared setup,
 // predicts the TDs of the whole catalogue and, for the position solutions,
-// makes the least-squares fix, the two-LOP fix of every pair of LOPs and
-// their mean, each through the computation library.
+// shows the solution the computation library makes of them: the
+// least-squares fix, the two-LOP fix of every pair of LOPs and their mean.
 //
 // Notation:
 //   at               the estimated position, radians (the start of every fix)
@@ -16,7 +16,7 @@
 #include "calc_window/frm_postdcalc.hpp"
 #include "loran/fixes.hpp"
 #include "loran/prediction.hpp"
-#include "platform/checked_array.hpp"
+#include "loran/solution.hpp"
 #include "platform/message_box.hpp"
 #include "platform/runtime_fault.hpp"
 #include "util/constants.hpp"
@@ -27,10 +27,7 @@ namespace kestrune {
 
 namespace {
 
-// The two-LOP fixes of one call: combinations 1 to 21 of up to seven LOPs
-// (entry 0 unused).
-constexpr int kFixEntries = 22;
-constexpr int kComboRows = 10;  // combinations with a row in the window
+constexpr std::size_t kComboRows = 10;  // combinations with a row in the window
 
 void Show(const std::vector<std::string>& messages) {
   for (const std::string& m : messages) MsgBox(m);
@@ -41,18 +38,6 @@ void Show(const loran::Messages& messages) {
 }
 
 }  // namespace
-
-void TwoLopMean::Add(const loran::TwoLopFixResult& fix) {
-  if (!fix.converged) return;
-  ++converged;
-  latSum = latSum + fix.fix.lat;
-  lonSum = lonSum + fix.fix.lon;
-}
-
-std::optional<loran::GeoPoint> TwoLopMean::Mean() const {
-  if (converged == 0) return std::nullopt;
-  return loran::GeoPoint{latSum / converged, lonSum / converged};
-}
 
 const loran::StationPrediction& Frm_PosTDCalc::StationAt(int index) const {
   if (index < 0 || index >= static_cast<int>(stations_.size())) {
@@ -65,11 +50,17 @@ std::vector<loran::Lop> Frm_PosTDCalc::Lops() const {
   std::vector<loran::Lop> lops;
   for (int i = 1; i <= setup_.NoOfLops; ++i) {
     const LopRecord& r = setup_.LopTable(i);
-    loran::Lop lop{r.MasterIndex, r.SecondaryIndex, r.ObservedTd, r.Weight};
-    if (const double o = OffsetOf(r.SecondaryIndex); o != 0.0) lop.observedTd = lop.observedTd - o;
-    lops.push_back(lop);
+    lops.push_back(loran::Lop{r.MasterIndex, r.SecondaryIndex, r.ObservedTd, r.Weight});
   }
   return lops;
+}
+
+std::vector<double> Frm_PosTDCalc::LopOffsets() const {
+  std::vector<double> offsets;
+  for (int i = 1; i <= setup_.NoOfLops; ++i) {
+    offsets.push_back(OffsetOf(setup_.LopTable(i).SecondaryIndex));
+  }
+  return offsets;
 }
 
 void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
@@ -116,41 +107,37 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
   // 5. TD estimation ends here.
   if (mode == 1) return;
 
-  // 6. Least-squares fix from the estimated position. Its messages come
-  // before a fault that ended it.
-  const std::vector<loran::Lop> lops = Lops();
-  std::vector<double> offsets;
-  for (const loran::Lop& lop : lops) offsets.push_back(OffsetOf(lop.secondary));
-  solution_ = PositionSolution{at, lops, offsets, std::nullopt, {}, std::nullopt, false};
-  const loran::LeastSquaresFix lsq = loran::LsqFix(catalogue_, lops, at);
-  solution_->lsq = lsq;
+  // 6. The whole solution from the estimated position, from the library;
+  // the window then shows it step by step, each step's messages before
+  // anything later, and a fault where it arose. What the window reaches is
+  // the last solution.
+  const loran::PositionSolution all =
+      loran::SolvePosition(catalogue_, loran::SolutionRequest{Lops(), LopOffsets(), at});
+  solution_ = all;
+  solution_->pairs.clear();
+  solution_->mean.reset();
+  solution_->complete = false;
+  const loran::LeastSquaresFix& lsq = *all.lsq;
   Show(lsq.messages);
   if (lsq.fault) throw *lsq.fault;
   ShowLsqFix(lsq);
 
   // 7. GDOP of all LOPs.
-  ShowGdop();
+  ShowGdop(all.gdopAtEstimate);
 
-  // 8. Two-LOP fixes in all combinations, each from the estimated position.
-  // Only converged fixes enter the mean: a failed fix has no position.
-  std::int16_t k = 0;
-  CheckedArray<loran::TwoLopFixResult, kFixEntries> pairs;
-  TwoLopMean mean;
-  for (int i = 1; i <= setup_.NoOfLops - 1; ++i) {
-    for (int j = i + 1; j <= setup_.NoOfLops; ++j) {
-      k = static_cast<std::int16_t>(k + 1);
-      pairs(k) = loran::TwoLopFix(catalogue_, lops[static_cast<std::size_t>(i - 1)],
-                                  lops[static_cast<std::size_t>(j - 1)], at);
-      solution_->pairs.push_back(PositionSolution::Pair{i, j, pairs(k)});
-      Show(pairs(k).messages);
-      if (k <= kComboRows) ShowCombination(k, i, j, pairs(k), lsq);
-      mean.Add(pairs(k));
-    }
+  // 8. Two-LOP fixes in all combinations, each from the estimated position;
+  // a fault of a pair fix ends the pairs after the ones before it.
+  for (std::size_t k = 1; k <= all.pairs.size(); ++k) {
+    const loran::PairSolution& pair = all.pairs[k - 1];
+    solution_->pairs.push_back(pair);
+    Show(pair.fix.messages);
+    if (k <= kComboRows) ShowCombination(static_cast<int>(k), pair);
   }
+  if (all.fault) throw *all.fault;
 
   // 9. Mean of the converged two-LOP fixes.
-  ShowMean(mean, lsq);
-  solution_->mean = mean.Mean();
+  ShowMean(all);
+  solution_->mean = all.mean;
   solution_->complete = true;
 }
 

@@ -6,6 +6,7 @@
 //          the position towards the station (stored azimuth + 180)
 //   r      residual of a LOP, microseconds; r x g the same in metres
 //   dN, dE deviation north and east from the least-squares fix, metres (32 bits)
+#include <optional>
 #include <string>
 
 #include "calc_window/frm_postdcalc.hpp"
@@ -24,17 +25,11 @@ using text::WithSignPlace;
 // The master rows of the TD, hyperbolic azimuth and gradient columns.
 const char* const kNoValue = " ";
 
-void ShowDeviation(Label& north, Label& east, const loran::LeastSquaresFix& lsq,
-                   loran::GeoPoint position) {
-  // A failed least-squares fix leaves no position to measure from.
-  if (!lsq.converged) {
-    north.SetCaption("");
-    east.SetCaption("");
-    return;
-  }
-  const loran::NorthEast d = loran::LatLonDiffToNE(lsq.fix, position);
-  north.SetCaption(Format(d.north, "##0 m"));
-  east.SetCaption(Format(d.east, "##0 m"));
+// A deviation from the least-squares fix; blank when that did not converge
+// and there is no position to measure from.
+void ShowDeviation(Label& north, Label& east, const std::optional<loran::NorthEast>& d) {
+  north.SetCaption(d ? Format(d->north, "##0 m") : "");
+  east.SetCaption(d ? Format(d->east, "##0 m") : "");
 }
 
 }  // namespace
@@ -82,46 +77,31 @@ void Frm_PosTDCalc::ShowLsqFix(const loran::LeastSquaresFix& fix) {
   }
 }
 
-void Frm_PosTDCalc::ShowGdop() {
-  if (setup_.NoOfLops > 2) {
-    // The geometry at the estimated position, from the last prediction.
-    std::vector<double> azimuths;
-    for (int i = 1; i <= setup_.NoOfLops; ++i) {
-      azimuths.push_back(StationAt(setup_.LopTable(i).SecondaryIndex).range.azimuth);
-    }
-    lblLsqrGDOP.SetCaption("GDOP = " + Format(loran::LsqGdop(azimuths), "#.0"));
-  } else {
-    lblLsqrGDOP.SetCaption("GDOP n/a");
-  }
+void Frm_PosTDCalc::ShowGdop(std::optional<double> gdop) {
+  lblLsqrGDOP.SetCaption(gdop ? "GDOP = " + Format(*gdop, "#.0") : "GDOP n/a");
 }
 
-void Frm_PosTDCalc::ShowCombination(int k, int i, int j, const loran::TwoLopFixResult& fix,
-                                    const loran::LeastSquaresFix& lsq) {
-  lblLop(k).SetCaption(WithSignPlace(static_cast<std::int16_t>(i)) + "-" +
-                       WithSignPlace(static_cast<std::int16_t>(j)));
+void Frm_PosTDCalc::ShowCombination(int k, const loran::PairSolution& pair) {
+  const loran::TwoLopFixResult& fix = pair.fix;
+  lblLop(k).SetCaption(WithSignPlace(static_cast<std::int16_t>(pair.first)) + "-" +
+                       WithSignPlace(static_cast<std::int16_t>(pair.second)));
   lblLat(k).SetCaption(CoordinateCaption(fix.fix.lat, "LAT"));
   lblLon(k).SetCaption(CoordinateCaption(fix.fix.lon, "LON"));
-  ShowDeviation(lblDN(k), lblDE(k), lsq, fix.fix);
+  ShowDeviation(lblDN(k), lblDE(k), pair.fromLsq);
   lblIter(k).SetCaption(std::to_string(fix.passes));
-  const LopRecord& a = setup_.LopTable(i);
-  const LopRecord& b = setup_.LopTable(j);
-  const double gdop = loran::TwoLopGdop(
-      StationAt(a.MasterIndex).range.azimuth, StationAt(a.SecondaryIndex).range.azimuth,
-      StationAt(b.MasterIndex).range.azimuth, StationAt(b.SecondaryIndex).range.azimuth);
-  lblGdop(k).SetCaption(Format(gdop, "0.0"));
+  if (pair.gdopFault) throw *pair.gdopFault;
+  lblGdop(k).SetCaption(pair.gdop ? Format(*pair.gdop, "0.0") : "");
   lblCut(k).SetCaption(Format(fix.cut * 180 / constants::kPi, "000"));
 }
 
-void Frm_PosTDCalc::ShowMean(const TwoLopMean& mean, const loran::LeastSquaresFix& lsq) {
-  const std::optional<loran::GeoPoint> at = mean.Mean();
-  if (!at) {
+void Frm_PosTDCalc::ShowMean(const loran::PositionSolution& solution) {
+  if (!solution.mean) {
     for (Label* l : {&lblMeanLat, &lblMeanLon, &lblMeanDN, &lblMeanDE}) l->SetCaption("");
     return;
   }
-  const loran::GeoPoint m = *at;
-  lblMeanLat.SetCaption(CoordinateCaption(m.lat, "LAT"));
-  lblMeanLon.SetCaption(CoordinateCaption(m.lon, "LON"));
-  ShowDeviation(lblMeanDN, lblMeanDE, lsq, m);
+  lblMeanLat.SetCaption(CoordinateCaption(solution.mean->lat, "LAT"));
+  lblMeanLon.SetCaption(CoordinateCaption(solution.mean->lon, "LON"));
+  ShowDeviation(lblMeanDN, lblMeanDE, solution.meanFromLsq);
 }
 
 }  // namespace kestrune

@@ -347,20 +347,10 @@ void AddPoints(ChartScene& scene, const ChartData& data, const ChartView& view) 
   }
 }
 
-std::string GdopText(const PositionSolution& solution, const loran::Catalogue& catalogue) {
+std::string GdopText(const loran::PositionSolution& solution) {
   // The geometry at the estimated position, as the calculation window shows it.
-  if (solution.lops.size() <= 2) return "GDOP n/a";
-  try {
-    std::vector<double> azimuths;
-    for (const loran::Lop& lop : solution.lops) {
-      azimuths.push_back(
-          loran::RangePair(solution.estimate, catalogue.At(lop.master), catalogue.At(lop.secondary))
-              .secondary.azimuth);
-    }
-    return "GDOP " + text::Format(loran::LsqGdop(azimuths), "#.0");
-  } catch (const RuntimeFault&) {
-    return "GDOP n/a";
-  }
+  if (!solution.gdopAtEstimate) return "GDOP n/a";
+  return "GDOP " + text::Format(*solution.gdopAtEstimate, "#.0");
 }
 
 std::string CoastLine(const ChartData& data) {
@@ -390,7 +380,7 @@ ScaleBar RoundScaleBar(double groundMetresPerPixel, double maxPixels) {
                   label + (miles ? " NM" : " m")};
 }
 
-ChartData SolutionChart(const PositionSolution& solution, const loran::Catalogue& catalogue,
+ChartData SolutionChart(const loran::PositionSolution& solution, const loran::Catalogue& catalogue,
                         std::shared_ptr<const CoastLayer> coast, std::string coastProblem,
                         double sigmaTd, const std::string& date) {
   ChartData d;
@@ -401,7 +391,7 @@ ChartData SolutionChart(const PositionSolution& solution, const loran::Catalogue
   if (solution.lsq && solution.lsq->converged) d.lsqFix = solution.lsq->fix;
   // Numbered as in the combination table: k counts every pair, converged or not.
   int k = 0;
-  for (const PositionSolution::Pair& p : solution.pairs) {
+  for (const loran::PairSolution& p : solution.pairs) {
     ++k;
     if (p.fix.converged) d.pairs.push_back({k, p.fix.fix});
   }
@@ -434,7 +424,7 @@ ChartData SolutionChart(const PositionSolution& solution, const loran::Catalogue
   d.titleBlock.push_back("LOPs " + lopList);
   d.titleBlock.push_back(d.lsqFix ? "Fix " + CoordText(*d.lsqFix)
                                   : std::string("Least-squares fix did not converge"));
-  std::string geometry = GdopText(solution, catalogue);
+  std::string geometry = GdopText(solution);
   if (d.ellipse) {
     geometry += "   95 % ellipse " + Round(d.ellipse->semiMajor) + " × " +
                 Round(d.ellipse->semiMinor) + " m, TD σ " + text::Format(sigmaTd, "0.00") + " µs";

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "calc_window/frm_postdcalc.hpp"
 #include "chart/coastline.hpp"
 #include "chart/lop_geometry.hpp"
 #include "chart/projection.hpp"
 #include "loran/accuracy.hpp"
 #include "loran/catalogue.hpp"
+#include "loran/solution.hpp"
 
 namespace kestrune::chart {
 
@@ -70,7 +70,7 @@ struct ChartData {
 // The chart of the last position solution: the least-squares fix with the
 // ellipse for TD standard deviation `sigmaTd` (microseconds, > 0), each
 // converged pair fix and the mean. `date` heads the title block.
-ChartData SolutionChart(const PositionSolution& solution, const loran::Catalogue& catalogue,
+ChartData SolutionChart(const loran::PositionSolution& solution, const loran::Catalogue& catalogue,
                         std::shared_ptr<const CoastLayer> coast, std::string coastProblem,
                         double sigmaTd, const std::string& date);
 // The chart of a list of fixes, such as a converted logbook.

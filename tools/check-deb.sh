@@ -4,7 +4,8 @@
 # the programs answer --version, the compressed man pages, the icon, a desktop
 # entry that desktop-file-validate accepts, Qt among the package's
 # dependencies, /usr/share/doc/kestrune with the copyright, changelog,
-# documentation and sample logbooks, and no error from lintian.
+# documentation and sample logbooks, the Python module importable from where
+# the package puts it, and no error from lintian.
 #   check-deb.sh <build-dir>
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -39,6 +40,13 @@ for program in kestrune kestrune-convert kestrune-chart; do
   version="$("$root/usr/bin/$program" --version)"
   [ "$version" = "$program $(dpkg-deb -f "$deb" Version)" ] || fail "--version says: $version"
 done
+# The Python module where Debian's python3 finds it under /usr.
+if [ -d "$build/python/kestrune" ]; then
+  site="$(/usr/bin/python3 -c 'import sys; print("usr/lib/python%d.%d/dist-packages" % sys.version_info[:2])')"
+  [ -f "$root/$site/kestrune/__init__.py" ] || fail "missing /$site/kestrune"
+  PYTHONPATH="$root/$site" /usr/bin/python3 -c \
+    'import kestrune; assert kestrune.nels().lops()[0] == "9007W"' || fail "import kestrune failed"
+fi
 # Errors fail the check; warnings and notes are shown.
 lintian --fail-on error --tag-display-limit 0 "$deb" >&2 || fail "lintian finds errors (above)"
 echo "$(basename "$deb"): Depends: $depends"

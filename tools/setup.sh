@@ -10,7 +10,9 @@ KESTRUNE_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev
   lintian
   libxml2-utils
   qt6-svg-dev
-  ccache)
+  ccache
+  python3-dev pybind11-dev python3-numpy python3-pandas python3-pytest
+  r-base-dev r-cran-rcpp r-cran-testthat)
 
 kestrune_install_packages() {
   local missing=()

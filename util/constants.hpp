@@ -164,4 +164,17 @@ inline constexpr double kCrossingSeparation = 1000.0;  // metres
 // The least-misfit grid nodes tried as starts of a least-squares fix.
 inline constexpr int kLeastMisfitStarts = 3;
 
+// Tables of the R and Python bindings.
+// A chain catalogue file is a few kilobytes; anything past this is not one.
+inline constexpr long kMaxCatalogueFileBytes = 1L << 20;
+// LOPs a row of a table may name (the most a least-squares fix takes).
+inline constexpr int kMaxTableLops = 7;
+// Decimals of the degrees written with a coordinate text: seconds to 0.001.
+inline constexpr int kPositionTextDecimals = 3;
+// A cell quoted in a status: at most this many bytes.
+inline constexpr int kQuotedCellBytes = 40;
+// Rows each worker thread of a table takes at least: a row takes some ten
+// microseconds, starting a thread about as long as a few rows.
+inline constexpr int kRowsPerThread = 256;
+
 }  // namespace kestrune::constants

@@ -13,6 +13,7 @@
 #include "chart/render.hpp"
 #include "loran/fixes.hpp"
 #include "loran/prediction.hpp"
+#include "loran/solution.hpp"
 #include "platform/locale.hpp"
 #include "util/constants.hpp"
 
@@ -26,21 +27,14 @@ double Rad(double degrees) {
 }
 
 // LOPs 9007 W, X and Y with the TDs of 64°N 4°E, solved from 63°30'N 3°E.
-PositionSolution WorkedSolution() {
+loran::PositionSolution WorkedSolution() {
   const loran::Catalogue& cat = loran::NelsCatalogue();
-  PositionSolution s;
-  s.estimate = {Rad(63.5), Rad(3)};
+  loran::SolutionRequest request;
+  request.start = {Rad(63.5), Rad(3)};
   for (std::int16_t sec : {1, 2, 3}) {
-    s.lops.push_back({0, sec, loran::PredictPair(cat, {Rad(64), Rad(4)}, 0, sec).td, 1.0});
+    request.lops.push_back({0, sec, loran::PredictPair(cat, {Rad(64), Rad(4)}, 0, sec).td, 1.0});
   }
-  s.lsq = loran::LsqFix(cat, s.lops, s.estimate);
-  for (int i = 0; i < 3; ++i) {
-    for (int j = i + 1; j < 3; ++j) {
-      s.pairs.push_back({i + 1, j + 1, loran::TwoLopFix(cat, s.lops[i], s.lops[j], s.estimate)});
-    }
-  }
-  s.mean = s.pairs[0].fix.fix;
-  return s;
+  return loran::SolvePosition(cat, request);
 }
 
 class ChartExport : public ::testing::Test {
@@ -70,7 +64,7 @@ TEST_F(ChartExport, SolutionChartInEveryFormat) {
       "Coast 101.4 NM"};
   EXPECT_EQ(data.titleBlock, title);
   // With a calibration the title names the offsets used.
-  PositionSolution calibrated = WorkedSolution();
+  loran::PositionSolution calibrated = WorkedSolution();
   calibrated.offsets = {0.0, -0.8, 0.0};
   EXPECT_EQ(
       SolutionChart(calibrated, loran::NelsCatalogue(), coast.layer, "", 0.1, "").titleBlock[4],

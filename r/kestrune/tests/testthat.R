@@ -1,0 +1,3 @@
+library(testthat)
+library(kestrune)
+test_check("kestrune")
