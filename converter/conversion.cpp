@@ -17,8 +17,6 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <map>
-#include <mutex>
 
 #include "converter/run_setup.hpp"
 #include "loran/accuracy.hpp"
@@ -26,6 +24,7 @@
 #include "loran/fixes.hpp"
 #include "loran/geodesic.hpp"
 #include "loran/prediction.hpp"
+#include "loran/row_fix.hpp"
 #include "platform/runtime_fault.hpp"
 #include "util/constants.hpp"
 #include "util/coordinate_text.hpp"
@@ -113,6 +112,9 @@ struct Coordinate {
 Coordinate ReadCoordinate(const std::string* text, bool lat, const Options& o) {
   const char* what = lat ? "latitude" : "longitude";
   if (Blank(text)) return {0.0, std::string(what) + " missing"};
+  if (!text::HasDigit(*text)) {
+    return {0.0, std::string(what) + " unreadable: " + Quoted(*text) + " (no digit)"};
+  }
   if (o.coordinates == CoordinateMode::kAuto) {
     const auto n = text::ReadStrictNumber(*text, {o.decimal, false, {}});
     if (n) {
@@ -138,16 +140,6 @@ loran::GeoPoint Radians(double latDeg, double lonDeg) {
   return loran::GeoPoint{latDeg * kPi / 180, lonDeg * kPi / 180};
 }
 
-double Azimuth(const loran::Catalogue& catalogue, loran::GeoPoint at, int station) {
-  return loran::GeoDistAz(at, catalogue.At(station).position).azimuth;
-}
-
-double TwoLopGdopAt(const loran::Catalogue& c, loran::GeoPoint at, const loran::Lop& a,
-                    const loran::Lop& b) {
-  return loran::TwoLopGdop(Azimuth(c, at, a.master), Azimuth(c, at, a.secondary),
-                           Azimuth(c, at, b.master), Azimuth(c, at, b.secondary));
-}
-
 // The fix kinds' result columns.
 enum FixColumn { kLat, kLon, kLatText, kLonText, kKind, kPasses, kGdop, kFirstResidual };
 
@@ -159,7 +151,8 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       setup_(setup),
       catalogue_(*setup.catalogue),
       json_(options.format == OutputFormat::kJsonLines),
-      fieldCount_(fieldCount) {
+      fieldCount_(fieldCount),
+      cache_(std::make_unique<loran::CoverageCache>(*setup.catalogue)) {
   const bool named = json_ || header != nullptr;
   auto optional = [&](std::vector<std::string> names) {
     Column c;
@@ -261,6 +254,7 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       if (!json_ && present(lat) && present(lon)) startColumns_ = {lat, lon};
       if (json_) startColumns_ = {lat, lon};
     }
+    if (options.trackColumn) trackColumn_ = Resolve(*options.trackColumn, header, true, "track");
   }
   if (options.command != Command::kFix) {
     for (const ColumnRef& ref : options.positionColumns) {
@@ -352,7 +346,10 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       datumColumn_ = static_cast<int>(resultNames_.size());
       resultNames_.push_back("datum");
     }
-    resultNames_.insert(resultNames_.end(), {"other_crossing_km", "completed", "status"});
+    otherColumn_ = resultNames_.size();
+    completedColumn_ = otherColumn_ + 1;
+    startColumn_ = otherColumn_ + 2;
+    resultNames_.insert(resultNames_.end(), {"other_crossing_km", "completed", "start", "status"});
     if (!lops_.empty()) grid_ = Grid(lops_);  // built before the threads start
   } else if (options.command == Command::kPredict) {
     resultNames_ = {"pos_lat", "pos_lon", "pos_lat_text", "pos_lon_text"};
@@ -408,20 +405,7 @@ const std::string* Converter::Field(const Row& row, const Column& column) const 
 
 std::shared_ptr<const loran::CoverageGrid> Converter::Grid(
     const std::vector<loran::LopPair>& lops) const {
-  // One grid per set of LOPs for the whole process: a grid takes tens of
-  // milliseconds to build, a row microseconds to convert. Only sets read
-  // per row can be many; past the limit the cache starts again.
-  static std::mutex mutex;
-  using Key = std::pair<const loran::Catalogue*, std::vector<std::pair<int, int>>>;
-  static std::map<Key, std::shared_ptr<const loran::CoverageGrid>> grids;
-  constexpr std::size_t kMaxGrids = 32;
-  Key key{&catalogue_, {}};
-  for (const loran::LopPair& p : lops) key.second.emplace_back(p.master, p.secondary);
-  std::lock_guard<std::mutex> lock(mutex);
-  if (grids.size() >= kMaxGrids && !grids.count(key)) grids.clear();
-  auto& slot = grids[key];
-  if (!slot) slot = std::make_shared<loran::CoverageGrid>(catalogue_, lops);
-  return slot;
+  return cache_->Grid(lops);
 }
 
 void Converter::Convert(const Row& row, OutRow& out) const {
@@ -595,237 +579,171 @@ bool Converter::ReadKnown(const Row& row, KnownRow& known, std::string& problem)
   return true;
 }
 
-void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
-  std::vector<loran::LopPair> pairs;
-  std::vector<std::size_t> slots;  // the LOP number - 1 of each LOP used
-  if (!RowLops(row, pairs, slots, status)) return;
-  const std::size_t n = pairs.size();
-
-  // TDs and weights, read whole.
-  std::vector<loran::Lop> lops(n);
-  std::vector<text::StrictNumber> typed(n);
+bool Converter::ReadTds(const Row& row, const std::vector<std::size_t>& slots, RowTds& tds,
+                        std::string& status) const {
   const text::StrictNumberFormat tdFormat{options_.decimal, true, text::MicrosecondUnits()};
-  for (std::size_t k = 0; k < n; ++k) {
+  for (std::size_t k = 0; k < slots.size(); ++k) {
     const std::size_t slot = slots[k];
     const std::string number = std::to_string(slot + 1);
     const std::string* f = Field(row, tdColumns_[slot]);
     if (Blank(f)) {
       status = "TD " + number + " missing";
-      return;
+      return false;
     }
     const auto td = text::ReadStrictNumber(*f, tdFormat);
     if (!td || !std::isfinite(td->value)) {
       status = "TD " + number + " unreadable: " + Quoted(*f);
-      return;
+      return false;
     }
-    typed[k] = *td;
-    lops[k] = loran::Lop{pairs[k].master, pairs[k].secondary, td->value, 1.0};
+    tds.typed[k] = *td;
+    tds.lops[k].observedTd = td->value;
     const std::string* w =
         slot < weightColumns_.size() ? Field(row, weightColumns_[slot]) : nullptr;
-    if (!Blank(w)) {
-      const auto weight = text::ReadStrictNumber(*w, {options_.decimal, false, {}});
-      if (!weight) {
-        status = "weight " + number + " unreadable: " + Quoted(*w);
-        return;
+    if (Blank(w)) continue;
+    const auto weight = text::ReadStrictNumber(*w, {options_.decimal, false, {}});
+    if (!weight) {
+      status = "weight " + number + " unreadable: " + Quoted(*w);
+      return false;
+    }
+    if (!(weight->value >= 0.0 && weight->value <= 1.0)) {
+      status = "weight " + number + " outside 0 to 1: " + Quoted(*w);
+      return false;
+    }
+    tds.lops[k].weight = checked::ToFloat(weight->value);
+  }
+  return true;
+}
+
+std::string Converter::TrackKey(const Row& row) const {
+  const std::string* f =
+      trackColumn_.names.empty() && trackColumn_.index < 0 ? nullptr : Field(row, trackColumn_);
+  return f ? *f : std::string();
+}
+
+bool Converter::RowStart(const Row& row, RowTds& tds, std::string& status) const {
+  // The row's own start cells first; both blank fall back as if absent.
+  if (startColumns_.size() == 2) {
+    const std::string* lat = Field(row, startColumns_[0]);
+    const std::string* lon = Field(row, startColumns_[1]);
+    if (!Blank(lat) || !Blank(lon)) {
+      std::string error;
+      const std::optional<Position> read = ReadPosition(lat, lon, error);
+      if (!read) {
+        status = "start " + error;
+        return false;
       }
-      if (!(weight->value >= 0.0 && weight->value <= 1.0)) {
-        status = "weight " + number + " outside 0 to 1: " + Quoted(*w);
-        return;
-      }
-      lops[k].weight = checked::ToFloat(weight->value);
+      tds.start = read->wgs84;
+      tds.source = loran::StartSource::kGiven;
+      tds.startText = "start columns";
+      return true;
     }
   }
-  std::vector<double> offsets(n, 0.0);
-  for (std::size_t k = 0; k < n; ++k) {
-    if (!RowOffset(row, pairs[k], slots[k], offsets[k], status)) return;
-  }
-
-  // Start.
-  bool haveStart = nearGiven_;
-  loran::GeoPoint start = near_;
-  if (!haveStart && startColumns_.size() == 2 &&
-      !(json_ && !Field(row, startColumns_[0]) && !Field(row, startColumns_[1]))) {
-    std::string error;
-    const std::optional<Position> read =
-        ReadPosition(Field(row, startColumns_[0]), Field(row, startColumns_[1]), error);
-    if (!read) {
-      status = "start " + error;
-      return;
+  if (options_.track) {
+    std::lock_guard<std::mutex> lock(trackMutex_);
+    const auto it = track_.find(TrackKey(row));
+    if (it != track_.end()) {
+      tds.start = it->second.at;
+      tds.source = loran::StartSource::kTrack;
+      tds.startText = "track line " + std::to_string(it->second.line);
+      return true;
     }
-    haveStart = true;
-    start = read->wgs84;
   }
+  if (nearGiven_) {
+    tds.start = near_;
+    tds.source = loran::StartSource::kGiven;
+    tds.startText = "near";
+    return true;
+  }
+  tds.startText = "search";
+  return true;
+}
 
-  // Leading digits left off: the completion nearest the prediction at the start.
+bool Converter::Complete(const std::vector<loran::LopPair>& pairs,
+                         const std::vector<std::size_t>& slots, RowTds& tds, OutRow& out,
+                         std::string& status) const {
+  if (!options_.completeDigits || !tds.start) return true;
   std::string completed;
-  if (options_.completeDigits && haveStart) {
-    for (std::size_t k = 0; k < n; ++k) {
-      const text::StrictNumber& t = typed[k];
-      if (t.plain.find_first_of("-e") != std::string::npos) continue;
-      const double predicted =
-          loran::PredictPair(catalogue_, start, pairs[k].master, pairs[k].secondary).td +
-          offsets[k];
-      const double place = std::pow(10.0, t.integerDigits);
-      const double prefix = std::round((predicted - t.value) / place);
-      if (!(prefix >= 1.0 && prefix < 1e9)) continue;
-      const std::string full = std::to_string(static_cast<long>(prefix)) + t.plain;
-      lops[k].observedTd = text::DecimalValue(full);
-      completed += (completed.empty() ? "" : " ") + std::to_string(slots[k] + 1);
+  for (std::size_t k = 0; k < pairs.size(); ++k) {
+    const double predicted =
+        loran::PredictPair(catalogue_, *tds.start, pairs[k].master, pairs[k].secondary).td +
+        tds.offsets[k];
+    const loran::TdCompletion c = loran::CompleteLeadingDigits(tds.typed[k], predicted);
+    if (c.ambiguous) {
+      status = "ambiguous completion: TD " + std::to_string(slots[k] + 1) + " " +
+               Fixed(c.value, 1) + " or " + Fixed(c.alternative, 1);
+      return false;
     }
+    if (!c.completed) continue;
+    tds.lops[k].observedTd = c.value;
+    completed += (completed.empty() ? "" : " ") + std::to_string(slots[k] + 1);
   }
-  out.results[resultNames_.size() - 2] = Cell{completed, false};
-  for (std::size_t k = 0; k < n; ++k) lops[k].observedTd = lops[k].observedTd - offsets[k];
+  out.results[completedColumn_] = Cell{completed, false};
+  return true;
+}
 
+void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
+  std::vector<loran::LopPair> pairs;
+  std::vector<std::size_t> slots;  // the LOP number - 1 of each LOP used
+  if (!RowLops(row, pairs, slots, status)) return;
+  const std::size_t n = pairs.size();
+  RowTds tds;
+  tds.lops.resize(n);
+  tds.typed.resize(n);
+  tds.offsets.assign(n, 0.0);
+  for (std::size_t k = 0; k < n; ++k) {
+    tds.lops[k] = loran::Lop{pairs[k].master, pairs[k].secondary, 0.0, 1.0};
+  }
+  if (!ReadTds(row, slots, tds, status)) return;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!RowOffset(row, pairs[k], slots[k], tds.offsets[k], status)) return;
+  }
+  if (!RowStart(row, tds, status)) return;
+  out.results[startColumn_] = Cell{tds.startText, false};
+  if (!Complete(pairs, slots, tds, out, status)) return;
+
+  loran::RowFixInput in{tds.lops,         tds.offsets,           {}, tds.start, tds.source,
+                        options_.tdSigma, options_.residualSigma};
+  for (const std::size_t slot : slots) in.numbers.push_back(static_cast<int>(slot) + 1);
   const std::shared_ptr<const loran::CoverageGrid> grid = grid_ ? grid_ : Grid(pairs);
-  if (grid->Empty()) {
-    status = "the LOPs have no common coverage";
-    return;
+  const loran::RowFix fix = loran::FixRow(catalogue_, *grid, in);
+  WriteFix(fix, slots, out);
+  status = fix.status;
+  if (options_.track && status.empty() && fix.positioned) {
+    std::lock_guard<std::mutex> lock(trackMutex_);
+    track_[TrackKey(row)] = TrackPoint{fix.fix, row.line};
   }
-  for (std::size_t k = 0; k < n; ++k) {
-    const int ki = static_cast<int>(k);
-    if (lops[k].observedTd < grid->TdLow(ki) || lops[k].observedTd > grid->TdHigh(ki)) {
-      // Told as observed: the TD as read, the range with the offset.
-      const double o = offsets[k];
-      status = "TD " + std::to_string(slots[k] + 1) + " " + Fixed(lops[k].observedTd + o, 1) +
-               " outside the coverage of " + LopName(catalogue_, pairs[k]) + " (" +
-               Fixed(grid->TdLow(ki) + o, 1) + " to " + Fixed(grid->TdHigh(ki) + o, 1) + ")";
-      return;
-    }
-  }
+}
 
-  // The fix.
-  loran::GeoPoint fix;
-  std::int16_t passes = 0;
-  std::vector<double> residuals;
-  double gdop = 0.0;
-  std::string kind;
-  std::string other;
-  if (n == 2) {
-    kind = "two-lop";
-    const std::vector<loran::TwoLopFixResult> crossings = grid->Crossings(lops[0], lops[1]);
-    loran::TwoLopFixResult two;
-    if (haveStart) {
-      two = loran::TwoLopFix(catalogue_, lops[0], lops[1], start);
-    } else if (crossings.empty()) {
-      status = "no crossing within the coverage";
-      return;
-    } else {
-      // Of two crossings the one with the better geometry.
-      double best = std::numeric_limits<double>::infinity();
-      for (const loran::TwoLopFixResult& c : crossings) {
-        double g = std::numeric_limits<double>::infinity();
-        try {
-          g = TwoLopGdopAt(catalogue_, c.fix, lops[0], lops[1]);
-        } catch (const RuntimeFault&) {
-          // A degenerate pair there: any other crossing is better.
-        }
-        if (g < best || !two.converged) {
-          best = g;
-          two = c;
-        }
-      }
-    }
-    passes = two.passes;
-    if (!two.converged) {
-      status = "no convergence in " + std::to_string(two.passes) + " passes";
-      out.results[kPasses] = Cell{std::to_string(passes), true};
-      return;
-    }
-    fix = two.fix;
-    double nearest = std::numeric_limits<double>::infinity();
-    for (const loran::TwoLopFixResult& c : crossings) {
-      const double d = loran::GeoDistAz(fix, c.fix).distance;
-      if (d > constants::kCrossingSeparation) nearest = std::min(nearest, d);
-    }
-    if (std::isfinite(nearest)) other = Fixed(nearest / 1000.0, 1);
-    for (const loran::Lop& l : lops) {
-      residuals.push_back(loran::PredictPair(catalogue_, fix, l.master, l.secondary).td -
-                          l.observedTd);
-    }
-  } else {
-    kind = "lsq";
-    std::vector<loran::GeoPoint> starts{start};
-    if (!haveStart) {
-      starts = grid->LeastMisfitStarts(lops, constants::kLeastMisfitStarts);
-      if (starts.empty()) {
-        status = "no start within the coverage";
-        return;
-      }
-    }
-    loran::LeastSquaresFix lsq;
-    for (std::size_t s = 0; s < starts.size(); ++s) {
-      loran::LeastSquaresFix tried = loran::LsqFix(catalogue_, lops, starts[s]);
-      // Of several starts the first whose fix converges inside the coverage.
-      const bool good = starts.size() == 1 || (tried.converged && !tried.fault &&
-                                               InCoverage(catalogue_, pairs, tried.fix));
-      if (s == 0 || good) lsq = std::move(tried);
-      if (good) break;
-    }
-    passes = lsq.passes;
-    out.results[kPasses] = Cell{std::to_string(passes), true};
-    if (lsq.fault) {
-      status = lsq.fault->what();
-      return;
-    }
-    if (!lsq.converged) {
-      status = "no convergence in " + std::to_string(lsq.passes) + " passes";
-      return;
-    }
-    if (!lsq.messages.empty()) {
-      std::string m = lsq.messages.front().text;
-      while (!m.empty() && m.back() == ' ') m.pop_back();
-      status = "nearly singular geometry (" + m + ")";
-    }
-    fix = lsq.fix;
-    residuals = lsq.residuals;
+void Converter::WriteFix(const loran::RowFix& fix, const std::vector<std::size_t>& slots,
+                         OutRow& out) const {
+  if (fix.passes > 0 || fix.kind == loran::FixKind::kLeastSquares) {
+    out.results[kPasses] = Cell{std::to_string(fix.passes), true};
   }
-
-  // The geometry at the fix: its GDOP and whether it lies inside the coverage.
-  const std::vector<loran::LopView> views = loran::ViewFrom(catalogue_, pairs, fix);
-  if (n == 2) {
-    gdop = loran::TwoLopGdop(views[0].master.azimuth, views[0].secondary.azimuth,
-                             views[1].master.azimuth, views[1].secondary.azimuth);
-  } else {
-    std::vector<double> azimuths;
-    for (const loran::LopView& v : views) azimuths.push_back(v.secondary.azimuth);
-    gdop = loran::LsqGdop(azimuths);
+  if (!fix.positioned) return;
+  WritePosition(Shown(fix.fix), kLat, out);
+  out.hasPosition = true;
+  if (setup_.area) {
+    out.beyondCalibration =
+        loran::DistanceMetres(setup_.area->centre, fix.fix) - setup_.area->radius >
+        constants::kCalibrationReach;
   }
-
-  WritePosition(Shown(fix), kLat, out);
-  // An iteration can carry the latitude past a pole: no map takes that.
-  out.hasPosition = std::fabs(constants::Degrees(fix.lat)) <= 90.0;
-  if (out.hasPosition && setup_.area) {
-    out.beyondCalibration = loran::DistanceMetres(setup_.area->centre, fix) - setup_.area->radius >
-                            constants::kCalibrationReach;
+  out.results[kKind] = Cell{fix.kind == loran::FixKind::kTwoLop ? "two-lop" : "lsq", false};
+  out.results[kGdop] = Cell{fix.gdop > 0.0 ? text::Format(fix.gdop, "0.00", '.') : "", true};
+  for (std::size_t k = 0; k < slots.size() && k < fix.residuals.size(); ++k) {
+    out.results[kFirstResidual + slots[k]] =
+        Cell{text::Format(fix.residuals[k], "0.000", '.'), true};
   }
-  out.results[kKind] = Cell{kind, false};
-  out.results[kPasses] = Cell{std::to_string(passes), true};
-  out.results[kGdop] = Cell{gdop > 0.0 ? text::Format(gdop, "0.00", '.') : "", true};
-  for (std::size_t k = 0; k < n; ++k) {
-    out.results[kFirstResidual + slots[k]] = Cell{text::Format(residuals[k], "0.000", '.'), true};
+  if (fix.otherCrossing) {
+    out.results[otherColumn_] = Cell{Fixed(*fix.otherCrossing / 1000.0, 1), true};
   }
-  out.results[resultNames_.size() - 3] = Cell{other, true};
-  std::optional<loran::FixAccuracy> accuracy;
-  try {
-    accuracy = loran::FixAccuracyAt(catalogue_, lops, fix, options_.tdSigma);
-  } catch (const RuntimeFault&) {
-    // No gradient at the fix: no ellipse either.
-  }
-  if (accuracy) {
-    const loran::ErrorEllipse& e = accuracy->ellipse95;
+  if (fix.accuracy) {
+    const loran::ErrorEllipse& e = fix.accuracy->ellipse95;
     const double values[] = {e.semiMajor, e.semiMinor, constants::Degrees(e.azimuth),
-                             accuracy->drms2};
+                             fix.accuracy->drms2};
     for (std::size_t i = 0; i < std::size(values); ++i) {
       out.results[accuracyColumn_ + i] = Cell{Fixed(values[i], 1), true};
     }
   }
-  bool covered = false;
-  try {
-    covered = loran::Covered(views);
-  } catch (const RuntimeFault&) {
-    // A LOP due east-west at the fix has no gradient: not a place to fix by.
-  }
-  if (status.empty() && !covered) status = "fix outside the coverage";
 }
 
 void Converter::Predict(const Row& row, OutRow& out, std::string& status) const {
