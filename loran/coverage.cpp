@@ -15,6 +15,7 @@
 #include "loran/coverage.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -132,7 +133,33 @@ double NodeDistance(double g, float spacing) {
   return std::fabs(g) * static_cast<double>(spacing);
 }
 
+// A number as statuses show it; the buffer holds any double in fixed form.
+std::string Fixed(double value, int decimals) {
+  char buf[400];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("?");
+}
+
+std::string AccuracyText(double metres) {
+  return metres >= 1000.0 ? Fixed(metres / 1000.0, 1) + " km" : Fixed(metres, 0) + " m";
+}
+
 }  // namespace
+
+std::string CoverageStatus(const Catalogue& catalogue, const CoverageAssessment& a) {
+  switch (a.verdict) {
+    case CoverageVerdict::kInside:
+      return {};
+    case CoverageVerdict::kBeyondReach:
+      return "beyond ground-wave reach: " + catalogue.At(a.station).name + " " +
+             Fixed(a.distance / 1000.0, 0) + " km away";
+    case CoverageVerdict::kPoorAccuracy:
+      return "accuracy " + AccuracyText(a.accuracy->drms2) + " at 95 %";
+    case CoverageVerdict::kNoGeometry:
+      break;
+  }
+  return "accuracy unknown: the LOPs are parallel at the fix";
+}
 
 CoverageAssessment AssessCoverage(const Catalogue& catalogue, std::span<const Lop> lops,
                                   GeoPoint at, double tdSigma) {

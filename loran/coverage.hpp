@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -54,6 +55,11 @@ struct CoverageAssessment {
 // Never throws: a position where the geometry faults has no geometry.
 CoverageAssessment AssessCoverage(const Catalogue& catalogue, std::span<const Lop> lops,
                                   GeoPoint at, double tdSigma);
+
+// The status of a position from its verdict, for a user: empty inside;
+// "beyond ground-wave reach: Berlevaag 1960 km away", "accuracy 1.2 km at
+// 95 %" (2drms), "accuracy unknown: the LOPs are parallel at the fix".
+std::string CoverageStatus(const Catalogue& catalogue, const CoverageAssessment& a);
 
 // The predicted TD and TD gradient of one LOP at the nodes of the lattice
 // (kCoverageGridLatStep by kCoverageGridLonStep degrees, aligned on whole

@@ -68,26 +68,6 @@ std::string TdOutsideReach(const Catalogue& catalogue, const CoverageGrid& grid,
   return {};
 }
 
-std::string AccuracyText(double metres) {
-  return metres >= 1000.0 ? Fixed(metres / 1000.0, 1) + " km" : Fixed(metres, 0) + " m";
-}
-
-// The status of a fix from where it lies; empty inside the coverage.
-std::string CoverageStatus(const Catalogue& catalogue, const CoverageAssessment& a) {
-  switch (a.verdict) {
-    case CoverageVerdict::kInside:
-      return {};
-    case CoverageVerdict::kBeyondReach:
-      return "beyond ground-wave reach: " + catalogue.At(a.station).name + " " +
-             Fixed(a.distance / 1000.0, 0) + " km away";
-    case CoverageVerdict::kPoorAccuracy:
-      return "accuracy " + AccuracyText(a.accuracy->drms2) + " at 95 %";
-    case CoverageVerdict::kNoGeometry:
-      break;
-  }
-  return "accuracy unknown: the LOPs are parallel at the fix";
-}
-
 std::string InconsistentStatus(const RowFixInput& in, const ResidualTest& t,
                                std::span<const double> residuals) {
   const auto w = static_cast<std::size_t>(t.worst);
