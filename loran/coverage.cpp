@@ -217,9 +217,17 @@ CoverageGrid::CoverageGrid(const Catalogue& catalogue, std::vector<LopPair> lops
     rowOffset_.push_back(static_cast<int>(std::lround((lat0_ - f->lat0) / kCoverageGridLatStep)));
     colOffset_.push_back(static_cast<int>(std::lround((lon0_ - f->lon0) / kCoverageGridLonStep)));
   }
-  for (int row = 0; row < rows_ && !anyInReach_; ++row) {
-    for (int col = 0; col < cols_ && !anyInReach_; ++col) anyInReach_ = InReach(row, col);
+  for (int row = 0; row < rows_; ++row) {
+    for (int col = 0; col < cols_; ++col) {
+      if (!InReach(row, col)) continue;
+      reachNodes_.push_back(static_cast<std::uint32_t>(row * cols_ + col));
+      for (std::size_t k = 0; k < fields_.size(); ++k) {
+        reachFields_.push_back(
+            static_cast<std::uint32_t>(FieldIndex(static_cast<int>(k), row, col)));
+      }
+    }
   }
+  anyInReach_ = !reachNodes_.empty();
 }
 
 std::size_t CoverageGrid::FieldIndex(int k, int row, int col) const {
@@ -353,37 +361,35 @@ std::vector<GeoPoint> CoverageGrid::LeastMisfitStarts(std::span<const Lop> lops,
   std::vector<int> ks;
   for (const Lop& l : lops) ks.push_back(FieldOf(l.master, l.secondary));
   if (std::find(ks.begin(), ks.end(), -1) != ks.end()) return {};
+  const std::size_t n = fields_.size();
   const double none = std::numeric_limits<double>::infinity();
   std::vector<double> cost(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_), none);
-  for (int row = 0; row < rows_; ++row) {
-    for (int col = 0; col < cols_; ++col) {
-      if (!InReach(row, col)) continue;
-      double sum = 0.0;
-      for (std::size_t k = 0; k < ks.size(); ++k) {
-        const LopField& f = *fields_[static_cast<std::size_t>(ks[k])];
-        const std::size_t i = FieldIndex(ks[k], row, col);
-        const double metres = NodeDistance(f.td[i] - lops[k].observedTd, f.spacing[i]);
-        sum += metres * metres;
-      }
-      if (std::isfinite(sum)) cost[static_cast<std::size_t>(row * cols_ + col)] = sum;
+  for (std::size_t r = 0; r < reachNodes_.size(); ++r) {
+    double sum = 0.0;
+    for (std::size_t k = 0; k < ks.size(); ++k) {
+      const auto kk = static_cast<std::size_t>(ks[k]);
+      const LopField& f = *fields_[kk];
+      const std::size_t i = reachFields_[r * n + kk];
+      const double metres = NodeDistance(f.td[i] - lops[k].observedTd, f.spacing[i]);
+      sum += metres * metres;
     }
+    if (std::isfinite(sum)) cost[reachNodes_[r]] = sum;
   }
   std::vector<std::pair<double, int>> minima;
-  for (int row = 0; row < rows_; ++row) {
-    for (int col = 0; col < cols_; ++col) {
-      const double c = cost[static_cast<std::size_t>(row * cols_ + col)];
-      if (c == none) continue;
-      bool least = true;
-      for (int dr = -1; dr <= 1 && least; ++dr) {
-        for (int dc = -1; dc <= 1 && least; ++dc) {
-          const int r = row + dr, k = col + dc;
-          if ((dr != 0 || dc != 0) && r >= 0 && r < rows_ && k >= 0 && k < cols_) {
-            least = cost[static_cast<std::size_t>(r * cols_ + k)] >= c;
-          }
+  for (const std::uint32_t node : reachNodes_) {
+    const double c = cost[node];
+    if (c == none) continue;
+    const int row = static_cast<int>(node) / cols_, col = static_cast<int>(node) % cols_;
+    bool least = true;
+    for (int dr = -1; dr <= 1 && least; ++dr) {
+      for (int dc = -1; dc <= 1 && least; ++dc) {
+        const int r = row + dr, k = col + dc;
+        if ((dr != 0 || dc != 0) && r >= 0 && r < rows_ && k >= 0 && k < cols_) {
+          least = cost[static_cast<std::size_t>(r * cols_ + k)] >= c;
         }
       }
-      if (least) minima.emplace_back(c, row * cols_ + col);
     }
+    if (least) minima.emplace_back(c, static_cast<int>(node));
   }
   const std::size_t keep = std::min(minima.size(), static_cast<std::size_t>(std::max(count, 0)));
   std::partial_sort(minima.begin(), minima.begin() + static_cast<std::ptrdiff_t>(keep),

@@ -110,6 +110,10 @@ class CoverageGrid {
   int rows_ = 0;
   int cols_ = 0;
   bool anyInReach_ = false;
+  // The nodes within reach of every station: grid index, then per LOP the
+  // field index, so that a search walks them without index arithmetic.
+  std::vector<std::uint32_t> reachNodes_;
+  std::vector<std::uint32_t> reachFields_;  // by node in reach, then LOP
 };
 
 // The grids of the LOP sets a run meets, each LOP's field built once. Safe

@@ -234,6 +234,15 @@ void LeastSquaresRow(const Catalogue& catalogue, const CoverageGrid& grid, const
     if (s == 0 || t.rank > best.rank) best = std::move(t);
     if (best.rank == 4) break;
   }
+  // Near a station the grid's misfit misleads: the crossings of two LOPs
+  // are starts on the LOPs themselves.
+  for (std::size_t b = 1; !in.start && best.rank < 4 && b < lops.size() && b <= 2; ++b) {
+    for (const TwoLopFixResult& c : grid.Crossings(lops[0], lops[b])) {
+      Tried t = TryStart(catalogue, lops, c.fix, in);
+      if (t.rank > best.rank) best = std::move(t);
+      if (best.rank == 4) break;
+    }
+  }
   const LeastSquaresFix& lsq = best.lsq;
   out.passes = lsq.passes;
   if (lsq.fault) throw *lsq.fault;
@@ -325,6 +334,12 @@ RowFix FixRow(const Catalogue& catalogue, const CoverageGrid& grid, const RowFix
   } catch (const RuntimeFault& fault) {
     out.status = fault.what();
     out.positioned = false;
+  }
+  // A given start is tried whatever its TDs; when it gives no position, a
+  // TD no position within reach has is the likelier cause to name.
+  if (in.source == StartSource::kGiven && !out.positioned) {
+    const std::string cause = TdOutsideReach(catalogue, grid, in);
+    if (!cause.empty()) out.status = cause;
   }
   return out;
 }

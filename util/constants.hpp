@@ -159,8 +159,10 @@ inline constexpr double kCoverageGridLonStep = 0.5;   // degrees
 inline constexpr double kMeanEarthRadius = 6371008.8;  // metres
 // Fixes closer than this are one crossing.
 inline constexpr double kCrossingSeparation = 1000.0;  // metres
-// The least-misfit grid nodes tried as starts of a least-squares fix.
-inline constexpr int kLeastMisfitStarts = 3;
+// The least-misfit grid nodes tried as starts of a least-squares fix, least
+// first, until one gives a consistent fix inside the coverage: near a
+// station the nearest minima can all lead to a wrong local minimum.
+inline constexpr int kLeastMisfitStarts = 6;
 // The most two-LOP fixes one crossing search starts, however many cells
 // nearly parallel LOPs share: the likeliest cells go first.
 inline constexpr int kMaxCrossingStarts = 48;
