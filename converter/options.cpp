@@ -119,7 +119,7 @@ Examples:
   kestrune-convert calibrate --lops 9007W,9007X,9007Y known.csv
   kestrune-convert fix --calibration Kestrune-calibration.csv --lops 9007W,9007X,9007Y \
     --datum ED50 --chart log.svg log.csv
-  printf '{"name":"A","td":[14583.2,28316.5,41252.3]}\n' |
+  printf '{"name":"A","td":[15572.7,28545.2,39998.9]}\n' |
     kestrune-convert fix --jsonl --lops 9007W,9007X,9007Y
 
 Exit status: 0 every row converted, 1 some row not, 2 bad options or input.
