@@ -153,132 +153,150 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       json_(options.format == OutputFormat::kJsonLines),
       fieldCount_(fieldCount),
       cache_(std::make_unique<loran::CoverageCache>(*setup.catalogue)) {
-  const bool named = json_ || header != nullptr;
-  auto optional = [&](std::vector<std::string> names) {
-    Column c;
-    for (std::string& n : names) n = Lower(n);
-    c.names = names;
-    if (header) {
-      for (const std::string& n : names) {
-        for (std::size_t i = 0; i < header->size() && c.index < 0; ++i) {
-          if (Lower((*header)[i]) == n) c.index = static_cast<int>(i);
-        }
+  const std::size_t n = SetLops(header);
+  if (options.command != Command::kPredict) SetTdColumns(header, n);
+  if (options.command == Command::kFix) SetFixColumns(header, n);
+  if (options.command != Command::kFix) SetPositionColumns(header);
+  name_ = options.nameColumn ? Resolve(*options.nameColumn, header, true, "name")
+                             : Optional({"name"}, header);
+  SetOffsets(header, n);
+  SetPassThrough(header);
+  SetResults(n);
+}
+
+Converter::Column Converter::Optional(std::vector<std::string> names,
+                                      const std::vector<std::string>* header) const {
+  Column c;
+  for (std::string& name : names) name = Lower(name);
+  c.names = names;
+  if (header) {
+    for (const std::string& name : names) {
+      for (std::size_t i = 0; i < header->size() && c.index < 0; ++i) {
+        if (Lower((*header)[i]) == name) c.index = static_cast<int>(i);
       }
     }
-    return c;
-  };
-  auto present = [&](const Column& c) { return json_ || c.index >= 0; };
+  }
+  return c;
+}
 
-  const loran::Catalogue& catalogue = catalogue_;
-  const bool calibrate = options.command == Command::kCalibrate;
+std::size_t Converter::SetLops(const std::vector<std::string>* header) {
+  const bool named = json_ || header != nullptr;
   // LOPs.
-  for (const std::string& name : options.lops) {
-    const LopLookup l = FindLop(catalogue, name);
+  for (const std::string& name : options_.lops) {
+    const LopLookup l = FindLop(catalogue_, name);
     if (!l.error.empty()) throw UsageError("--lops: " + l.error);
     lops_.push_back(l.pair);
-    lopNames_.push_back(LopName(catalogue, l.pair));
+    lopNames_.push_back(LopName(catalogue_, l.pair));
   }
-  for (const ColumnRef& ref : options.lopColumns) {
+  for (const ColumnRef& ref : options_.lopColumns) {
     lopColumns_.push_back(Resolve(ref, header, true, "LOP"));
   }
   if (lops_.empty() && lopColumns_.empty()) {
     for (int k = 1; k <= kMaxLops && named; ++k) {
-      Column c = optional({"lop" + std::to_string(k)});
-      if (present(c)) lopColumns_.push_back(c);
+      Column c = Optional({"lop" + std::to_string(k)}, header);
+      if (Present(c)) lopColumns_.push_back(c);
     }
     if (lopColumns_.size() < (json_ ? 1u : 2u)) {
       throw UsageError("no LOPs: give --lops 9007W,9007X,... or --lop-cols");
     }
   }
-  const int minLops = options.command == Command::kPredict ? 1 : 2;
+  const int minLops = options_.command == Command::kPredict ? 1 : 2;
   const std::size_t n = lops_.empty() ? lopColumns_.size() : lops_.size();
   if (!lops_.empty() && (static_cast<int>(n) < minLops || n > kMaxLops)) {
     throw UsageError("--lops needs " + std::to_string(minLops) + " to 7 LOPs");
   }
+  return n;
+}
 
-  if (options.command != Command::kPredict) {
-    // TDs: named, else the columns named like the LOPs or td1..tdN, else 1..N
-    // (after the position for calibrate).
-    for (const ColumnRef& ref : options.tdColumns)
-      tdColumns_.push_back(Resolve(ref, header, true, "TD"));
-    if (!tdColumns_.empty() && tdColumns_.size() != n) {
-      throw UsageError("--td-cols names " + std::to_string(tdColumns_.size()) + " columns for " +
-                       std::to_string(n) + " LOPs");
-    }
-    if (tdColumns_.empty()) {
-      std::vector<Column> byLop, byNumber;
-      for (std::size_t k = 0; k < n; ++k) {
-        std::vector<std::string> alt;
-        if (!lopNames_.empty()) alt.push_back(lopNames_[k]);
-        alt.push_back("td" + std::to_string(k + 1));
-        Column c = optional(alt);
-        if (!named) c.index = static_cast<int>(k) + (calibrate ? 2 : 0);
-        if (!present(c)) {
-          throw UsageError("cannot find the TD column of LOP " + std::to_string(k + 1) +
-                           ": name it " + (lopNames_.empty() ? "" : lopNames_[k] + " or ") + "td" +
-                           std::to_string(k + 1) + " in the header, or give --td-cols");
-        }
-        tdColumns_.push_back(c);
+void Converter::SetTdColumns(const std::vector<std::string>* header, std::size_t n) {
+  const bool named = json_ || header != nullptr;
+  const bool calibrate = options_.command == Command::kCalibrate;
+  // TDs: named, else the columns named like the LOPs or td1..tdN, else 1..N
+  // (after the position for calibrate).
+  for (const ColumnRef& ref : options_.tdColumns)
+    tdColumns_.push_back(Resolve(ref, header, true, "TD"));
+  if (!tdColumns_.empty() && tdColumns_.size() != n) {
+    throw UsageError("--td-cols names " + std::to_string(tdColumns_.size()) + " columns for " +
+                     std::to_string(n) + " LOPs");
+  }
+  if (tdColumns_.empty()) {
+    for (std::size_t k = 0; k < n; ++k) {
+      std::vector<std::string> alt;
+      if (!lopNames_.empty()) alt.push_back(lopNames_[k]);
+      alt.push_back("td" + std::to_string(k + 1));
+      Column c = Optional(alt, header);
+      if (!named) c.index = static_cast<int>(k) + (calibrate ? 2 : 0);
+      if (!Present(c)) {
+        throw UsageError("cannot find the TD column of LOP " + std::to_string(k + 1) +
+                         ": name it " + (lopNames_.empty() ? "" : lopNames_[k] + " or ") + "td" +
+                         std::to_string(k + 1) + " in the header, or give --td-cols");
       }
+      tdColumns_.push_back(c);
     }
   }
-  if (options.command == Command::kFix) {
-    for (const ColumnRef& ref : options.weightColumns) {
-      weightColumns_.push_back(Resolve(ref, header, true, "weight"));
-    }
-    if (!weightColumns_.empty() && weightColumns_.size() != n) {
-      throw UsageError("--weight-cols names " + std::to_string(weightColumns_.size()) +
-                       " columns for " + std::to_string(n) + " LOPs");
-    }
-    if (weightColumns_.empty() && named) {
-      for (std::size_t k = 0; k < n; ++k) {
-        weightColumns_.push_back(optional({"weight" + std::to_string(k + 1)}));
-      }
-    }
-    // Start.
-    if (options.near) {
-      const Coordinate lat = ReadCoordinate(&options.near->first, true, options);
-      const Coordinate lon = ReadCoordinate(&options.near->second, false, options);
-      if (!lat.error.empty() || !lon.error.empty()) {
-        throw UsageError("--near: " + (lat.error.empty() ? lon.error : lat.error));
-      }
-      nearGiven_ = true;
-      near_ = setup_.ToWgs84(Radians(lat.degrees, lon.degrees));
-    }
-    for (const ColumnRef& ref : options.startColumns) {
-      startColumns_.push_back(Resolve(ref, header, true, "start"));
-    }
-    if (!nearGiven_ && startColumns_.empty() && named) {
-      Column lat = optional({"start_lat", "est_lat"});
-      Column lon = optional({"start_lon", "est_lon"});
-      if (!json_ && present(lat) && present(lon)) startColumns_ = {lat, lon};
-      if (json_) startColumns_ = {lat, lon};
-    }
-    if (options.trackColumn) trackColumn_ = Resolve(*options.trackColumn, header, true, "track");
-  }
-  if (options.command != Command::kFix) {
-    for (const ColumnRef& ref : options.positionColumns) {
-      positionColumns_.push_back(Resolve(ref, header, true, "position"));
-    }
-    if (positionColumns_.empty()) {
-      Column lat = optional({"lat", "latitude"});
-      Column lon = optional({"lon", "long", "longitude"});
-      if (!named) {
-        lat.index = 0;
-        lon.index = 1;
-      }
-      if (!present(lat) || !present(lon)) {
-        throw UsageError(
-            "cannot find the position columns: name them lat and lon, or give --pos-cols");
-      }
-      positionColumns_ = {lat, lon};
-    }
-  }
-  name_ =
-      options.nameColumn ? Resolve(*options.nameColumn, header, true, "name") : optional({"name"});
+}
 
+void Converter::SetFixColumns(const std::vector<std::string>* header, std::size_t n) {
+  const bool named = json_ || header != nullptr;
+  for (const ColumnRef& ref : options_.weightColumns) {
+    weightColumns_.push_back(Resolve(ref, header, true, "weight"));
+  }
+  if (!weightColumns_.empty() && weightColumns_.size() != n) {
+    throw UsageError("--weight-cols names " + std::to_string(weightColumns_.size()) +
+                     " columns for " + std::to_string(n) + " LOPs");
+  }
+  if (weightColumns_.empty() && named) {
+    for (std::size_t k = 0; k < n; ++k) {
+      weightColumns_.push_back(Optional({"weight" + std::to_string(k + 1)}, header));
+    }
+  }
+  // Start.
+  if (options_.near) {
+    const Coordinate lat = ReadCoordinate(&options_.near->first, true, options_);
+    const Coordinate lon = ReadCoordinate(&options_.near->second, false, options_);
+    if (!lat.error.empty() || !lon.error.empty()) {
+      throw UsageError("--near: " + (lat.error.empty() ? lon.error : lat.error));
+    }
+    nearGiven_ = true;
+    near_ = setup_.ToWgs84(Radians(lat.degrees, lon.degrees));
+  }
+  for (const ColumnRef& ref : options_.startColumns) {
+    startColumns_.push_back(Resolve(ref, header, true, "start"));
+  }
+  if (!nearGiven_ && startColumns_.empty() && named) {
+    Column lat = Optional({"start_lat", "est_lat"}, header);
+    Column lon = Optional({"start_lon", "est_lon"}, header);
+    if (!json_ && Present(lat) && Present(lon)) startColumns_ = {lat, lon};
+    if (json_) startColumns_ = {lat, lon};
+  }
+  if (options_.trackColumn) trackColumn_ = Resolve(*options_.trackColumn, header, true, "track");
+}
+
+void Converter::SetPositionColumns(const std::vector<std::string>* header) {
+  const bool named = json_ || header != nullptr;
+  for (const ColumnRef& ref : options_.positionColumns) {
+    positionColumns_.push_back(Resolve(ref, header, true, "position"));
+  }
+  if (positionColumns_.empty()) {
+    Column lat = Optional({"lat", "latitude"}, header);
+    Column lon = Optional({"lon", "long", "longitude"}, header);
+    if (!named) {
+      lat.index = 0;
+      lon.index = 1;
+    }
+    if (!Present(lat) || !Present(lon)) {
+      throw UsageError(
+          "cannot find the position columns: name them lat and lon, or give --pos-cols");
+    }
+    positionColumns_ = {lat, lon};
+  }
+}
+
+void Converter::SetOffsets(const std::vector<std::string>* header, std::size_t n) {
+  const bool named = json_ || header != nullptr;
+  const bool calibrate = options_.command == Command::kCalibrate;
   // Offsets per row, and whether the offsets given once match the LOPs.
-  for (const ColumnRef& ref : options.offsetColumns) {
+  for (const ColumnRef& ref : options_.offsetColumns) {
     offsetColumns_.push_back(Resolve(ref, header, true, "offset"));
   }
   if (!offsetColumns_.empty() && offsetColumns_.size() != n) {
@@ -287,37 +305,39 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
   }
   if (offsetColumns_.empty() && named && !calibrate) {
     for (std::size_t k = 0; k < n; ++k) {
-      offsetColumns_.push_back(optional({"offset" + std::to_string(k + 1)}));
+      offsetColumns_.push_back(Optional({"offset" + std::to_string(k + 1)}, header));
     }
   }
   if (!lops_.empty()) {
-    std::vector<char> inUse(static_cast<std::size_t>(catalogue.Size()), 0);
+    std::vector<char> inUse(static_cast<std::size_t>(catalogue_.Size()), 0);
     for (std::size_t k = 0; k < n; ++k) {
       const auto secondary = static_cast<std::size_t>(lops_[k].secondary);
       inUse[secondary] = 1;
-      const bool perRow = k < offsetColumns_.size() && present(offsetColumns_[k]);
-      if (!setup.calibrationFile.empty() && !setup.offsets[secondary] && !perRow) {
-        throw UsageError(setup.calibrationFile + " has no line for " + lopNames_[k] +
+      const bool perRow = k < offsetColumns_.size() && Present(offsetColumns_[k]);
+      if (!setup_.calibrationFile.empty() && !setup_.offsets[secondary] && !perRow) {
+        throw UsageError(setup_.calibrationFile + " has no line for " + lopNames_[k] +
                          ", a LOP in use (--offset " + lopNames_[k] + "=0 takes it uncorrected)");
       }
     }
-    for (std::size_t s = 0; s < setup.offsets.size(); ++s) {
-      if (!setup.offsets[s] || inUse[s]) continue;
-      const std::string name = std::to_string(catalogue.At(static_cast<int>(s)).gri) +
-                               catalogue.At(static_cast<int>(s)).designator;
-      if (setup.offsets[s]->fileLine == 0) {
+    for (std::size_t s = 0; s < setup_.offsets.size(); ++s) {
+      if (!setup_.offsets[s] || inUse[s]) continue;
+      const std::string name = std::to_string(catalogue_.At(static_cast<int>(s)).gri) +
+                               catalogue_.At(static_cast<int>(s)).designator;
+      if (setup_.offsets[s]->fileLine == 0) {
         throw UsageError("--offset " + name + ": not one of the LOPs in use");
       }
-      warnings_.push_back(setup.calibrationFile + " line " +
-                          std::to_string(setup.offsets[s]->fileLine) + ": " + name +
+      warnings_.push_back(setup_.calibrationFile + " line " +
+                          std::to_string(setup_.offsets[s]->fileLine) + ": " + name +
                           " is not in use; its offset is left out");
     }
   }
+}
 
+void Converter::SetPassThrough(const std::vector<std::string>* header) {
   // Passed-through columns.
-  if (options.keepColumns) {
+  if (options_.keepColumns) {
     keepAll_ = false;
-    for (const ColumnRef& ref : *options.keepColumns) {
+    for (const ColumnRef& ref : *options_.keepColumns) {
       keep_.push_back(Resolve(ref, header, true, "--keep"));
       const Column& c = keep_.back();
       passNames_.push_back(header && c.index >= 0 ? (*header)[static_cast<std::size_t>(c.index)]
@@ -325,24 +345,26 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
                                                   : c.names[0]);
     }
   } else if (!json_) {
-    for (std::size_t i = 0; i < fieldCount; ++i) {
+    for (std::size_t i = 0; i < fieldCount_; ++i) {
       passNames_.push_back(header ? (*header)[i] : "col" + std::to_string(i + 1));
     }
   }
+}
 
+void Converter::SetResults(std::size_t n) {
   // Results.
   std::vector<std::string> suffix;
   for (std::size_t k = 0; k < n; ++k) {
     suffix.push_back(lopNames_.empty() ? std::to_string(k + 1) : lopNames_[k]);
   }
-  if (options.command == Command::kFix) {
+  if (options_.command == Command::kFix) {
     resultNames_ = {"fix_lat",  "fix_lon", "fix_lat_text", "fix_lon_text",
                     "fix_kind", "passes",  "gdop_at_fix"};
     for (const std::string& s : suffix) resultNames_.push_back("residual_" + s);
     accuracyColumn_ = resultNames_.size();
     resultNames_.insert(resultNames_.end(),
                         {"ellipse_major_m", "ellipse_minor_m", "ellipse_azimuth_deg", "drms2_m"});
-    if (options.datum.ed50) {
+    if (options_.datum.ed50) {
       datumColumn_ = static_cast<int>(resultNames_.size());
       resultNames_.push_back("datum");
     }
@@ -351,11 +373,11 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
     startColumn_ = otherColumn_ + 2;
     resultNames_.insert(resultNames_.end(), {"other_crossing_km", "completed", "start", "status"});
     if (!lops_.empty()) grid_ = Grid(lops_);  // built before the threads start
-  } else if (options.command == Command::kPredict) {
+  } else if (options_.command == Command::kPredict) {
     resultNames_ = {"pos_lat", "pos_lon", "pos_lat_text", "pos_lon_text"};
     for (const std::string& s : suffix) resultNames_.push_back("td_" + s);
     for (const std::string& s : suffix) resultNames_.push_back("gradient_" + s);
-    if (options.datum.ed50) {
+    if (options_.datum.ed50) {
       datumColumn_ = static_cast<int>(resultNames_.size());
       resultNames_.push_back("datum");
     }

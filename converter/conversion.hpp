@@ -87,6 +87,18 @@ class Converter {
     std::vector<std::string> names;  // alternatives, lower case; the first present is used
     int index = -1;                  // resolved column (CSV), -1 none
   };
+  // The first of `names` (any letter case) the header has; no index when none.
+  Column Optional(std::vector<std::string> names, const std::vector<std::string>* header) const;
+  bool Present(const Column& c) const { return json_ || c.index >= 0; }
+  // The construction, part by part; each throws UsageError. SetLops returns
+  // the number of LOPs (or LOP columns).
+  std::size_t SetLops(const std::vector<std::string>* header);
+  void SetTdColumns(const std::vector<std::string>* header, std::size_t n);
+  void SetFixColumns(const std::vector<std::string>* header, std::size_t n);
+  void SetPositionColumns(const std::vector<std::string>* header);
+  void SetOffsets(const std::vector<std::string>* header, std::size_t n);
+  void SetPassThrough(const std::vector<std::string>* header);
+  void SetResults(std::size_t n);
   Column Resolve(const ColumnRef& ref, const std::vector<std::string>* header, bool required,
                  const std::string& what) const;
   const std::string* Field(const Row& row, const Column& column) const;
