@@ -122,7 +122,7 @@ Examples:
   printf '{"name":"A","td":[15572.7,28545.2,39998.9]}\n' |
     kestrune-convert fix --jsonl --lops 9007W,9007X,9007Y
 
-Exit status: 0 every row converted, 1 some row not, 2 bad options or input.
+Exit status: 0 every row ok, 1 some row not (its status says why), 2 bad options or input.
 )";
 }
 

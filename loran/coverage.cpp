@@ -38,6 +38,8 @@ struct LopField {
   std::vector<std::uint8_t> inReach;  // by node: 1 both stations within reach
   double low = std::numeric_limits<double>::infinity();
   double high = -std::numeric_limits<double>::infinity();
+  double maxStep = 0.0;             // us, the largest TD step between neighbours within reach
+  std::vector<std::uint32_t> byTd;  // the nodes within reach, by TD
 };
 
 namespace {
@@ -89,6 +91,12 @@ void SetRange(LopField& f) {
   }
   f.low -= step;
   f.high += step;
+  f.maxStep = step;
+  for (std::size_t i = 0; i < f.inReach.size(); ++i) {
+    if (f.inReach[i]) f.byTd.push_back(static_cast<std::uint32_t>(i));
+  }
+  std::sort(f.byTd.begin(), f.byTd.end(),
+            [&f](std::uint32_t a, std::uint32_t b) { return f.td[a] < f.td[b]; });
 }
 
 std::shared_ptr<const LopField> BuildField(const Catalogue& catalogue, LopPair pair) {
@@ -217,17 +225,9 @@ CoverageGrid::CoverageGrid(const Catalogue& catalogue, std::vector<LopPair> lops
     rowOffset_.push_back(static_cast<int>(std::lround((lat0_ - f->lat0) / kCoverageGridLatStep)));
     colOffset_.push_back(static_cast<int>(std::lround((lon0_ - f->lon0) / kCoverageGridLonStep)));
   }
-  for (int row = 0; row < rows_; ++row) {
-    for (int col = 0; col < cols_; ++col) {
-      if (!InReach(row, col)) continue;
-      reachNodes_.push_back(static_cast<std::uint32_t>(row * cols_ + col));
-      for (std::size_t k = 0; k < fields_.size(); ++k) {
-        reachFields_.push_back(
-            static_cast<std::uint32_t>(FieldIndex(static_cast<int>(k), row, col)));
-      }
-    }
+  for (int row = 0; row < rows_ && !anyInReach_; ++row) {
+    for (int col = 0; col < cols_ && !anyInReach_; ++col) anyInReach_ = InReach(row, col);
   }
-  anyInReach_ = !reachNodes_.empty();
 }
 
 std::size_t CoverageGrid::FieldIndex(int k, int row, int col) const {
@@ -360,26 +360,39 @@ std::vector<TwoLopFixResult> CoverageGrid::Crossings(const Lop& first, const Lop
 std::vector<GeoPoint> CoverageGrid::LeastMisfitStarts(std::span<const Lop> lops, int count) const {
   std::vector<int> ks;
   for (const Lop& l : lops) ks.push_back(FieldOf(l.master, l.secondary));
-  if (std::find(ks.begin(), ks.end(), -1) != ks.end()) return {};
-  const std::size_t n = fields_.size();
-  const double none = std::numeric_limits<double>::infinity();
-  std::vector<double> cost(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_), none);
-  for (std::size_t r = 0; r < reachNodes_.size(); ++r) {
+  if (lops.empty() || std::find(ks.begin(), ks.end(), -1) != ks.end()) return {};
+  // The fix lies on the first LOP: only the nodes within a cell diagonal of
+  // it are scored, found by TD in its field's sorted nodes.
+  const auto k0 = static_cast<std::size_t>(ks[0]);
+  const LopField& f0 = *fields_[k0];
+  const double diagonal =
+      std::hypot(Radians(kCoverageGridLatStep), Radians(kCoverageGridLonStep)) * kMeanEarthRadius;
+  const double observed = lops[0].observedTd;
+  const auto lo = std::lower_bound(f0.byTd.begin(), f0.byTd.end(), observed - f0.maxStep,
+                                   [&f0](std::uint32_t i, double td) { return f0.td[i] < td; });
+  std::vector<float> cost(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_),
+                          std::numeric_limits<float>::infinity());
+  std::vector<int> band;
+  for (auto it = lo; it != f0.byTd.end() && f0.td[*it] <= observed + f0.maxStep; ++it) {
+    if (NodeDistance(f0.td[*it] - observed, f0.spacing[*it]) > diagonal) continue;
+    const int row = static_cast<int>(*it) / f0.cols - rowOffset_[k0];
+    const int col = static_cast<int>(*it) % f0.cols - colOffset_[k0];
+    if (row < 0 || row >= rows_ || col < 0 || col >= cols_) continue;
     double sum = 0.0;
     for (std::size_t k = 0; k < ks.size(); ++k) {
-      const auto kk = static_cast<std::size_t>(ks[k]);
-      const LopField& f = *fields_[kk];
-      const std::size_t i = reachFields_[r * n + kk];
+      const LopField& f = *fields_[static_cast<std::size_t>(ks[k])];
+      const std::size_t i = FieldIndex(ks[k], row, col);
       const double metres = NodeDistance(f.td[i] - lops[k].observedTd, f.spacing[i]);
       sum += metres * metres;
     }
-    if (std::isfinite(sum)) cost[reachNodes_[r]] = sum;
+    if (!std::isfinite(sum)) continue;
+    cost[static_cast<std::size_t>(row * cols_ + col)] = static_cast<float>(sum);
+    band.push_back(row * cols_ + col);
   }
-  std::vector<std::pair<double, int>> minima;
-  for (const std::uint32_t node : reachNodes_) {
-    const double c = cost[node];
-    if (c == none) continue;
-    const int row = static_cast<int>(node) / cols_, col = static_cast<int>(node) % cols_;
+  std::vector<std::pair<float, int>> minima;
+  for (const int node : band) {
+    const float c = cost[static_cast<std::size_t>(node)];
+    const int row = node / cols_, col = node % cols_;
     bool least = true;
     for (int dr = -1; dr <= 1 && least; ++dr) {
       for (int dc = -1; dc <= 1 && least; ++dc) {
@@ -389,7 +402,7 @@ std::vector<GeoPoint> CoverageGrid::LeastMisfitStarts(std::span<const Lop> lops,
         }
       }
     }
-    if (least) minima.emplace_back(c, static_cast<int>(node));
+    if (least) minima.emplace_back(c, node);
   }
   const std::size_t keep = std::min(minima.size(), static_cast<std::size_t>(std::max(count, 0)));
   std::partial_sort(minima.begin(), minima.begin() + static_cast<std::ptrdiff_t>(keep),

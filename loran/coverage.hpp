@@ -90,9 +90,11 @@ class CoverageGrid {
   // (kCrossingSeparation), in the order found.
   std::vector<TwoLopFixResult> Crossings(const Lop& first, const Lop& second) const;
 
-  // Up to `count` nodes within reach where the sum of the squared misfits
-  // (predicted - observed TD over the TD gradient, metres) of all of `lops`
-  // (LOPs of Lops() in any order) is a local minimum, least first.
+  // Up to `count` nodes of the grid (within reach of the first LOP's
+  // stations, maybe not of all) and within a cell diagonal of the first
+  // of `lops` (LOPs of Lops() in any order) where the sum of the squared
+  // misfits (predicted - observed TD over the TD gradient, metres) of all of
+  // them is a local minimum, least first.
   std::vector<GeoPoint> LeastMisfitStarts(std::span<const Lop> lops, int count) const;
 
  private:
@@ -110,10 +112,6 @@ class CoverageGrid {
   int rows_ = 0;
   int cols_ = 0;
   bool anyInReach_ = false;
-  // The nodes within reach of every station: grid index, then per LOP the
-  // field index, so that a search walks them without index arithmetic.
-  std::vector<std::uint32_t> reachNodes_;
-  std::vector<std::uint32_t> reachFields_;  // by node in reach, then LOP
 };
 
 // The grids of the LOP sets a run meets, each LOP's field built once. Safe

@@ -235,12 +235,13 @@ void LeastSquaresRow(const Catalogue& catalogue, const CoverageGrid& grid, const
     if (best.rank == 4) break;
   }
   // Near a station the grid's misfit misleads: the crossings of two LOPs
-  // are starts on the LOPs themselves.
-  for (std::size_t b = 1; !in.start && best.rank < 4 && b < lops.size() && b <= 2; ++b) {
+  // are starts on the LOPs themselves. A consistent fix found already is
+  // the position the TDs give, inside the coverage or not.
+  for (std::size_t b = 1; !in.start && best.rank < 3 && b < lops.size() && b <= 2; ++b) {
     for (const TwoLopFixResult& c : grid.Crossings(lops[0], lops[b])) {
       Tried t = TryStart(catalogue, lops, c.fix, in);
       if (t.rank > best.rank) best = std::move(t);
-      if (best.rank == 4) break;
+      if (best.rank >= 3) break;
     }
   }
   const LeastSquaresFix& lsq = best.lsq;
