@@ -46,8 +46,6 @@ namespace {
 
 // Latitudes nearer the pole than this are left out of the lattice.
 constexpr double kGridPoleLimit = 89.0;  // degrees
-// Cells around a found crossing whose starts lead to it again.
-constexpr double kFoundCrossingCells = 1.0;
 
 struct Box {
   double latLo = -kGridPoleLimit, latHi = kGridPoleLimit, lonLo = -180.0, lonHi = 180.0;

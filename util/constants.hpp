@@ -166,6 +166,10 @@ inline constexpr int kLeastMisfitStarts = 6;
 // The most two-LOP fixes one crossing search starts, however many cells
 // nearly parallel LOPs share: the likeliest cells go first.
 inline constexpr int kMaxCrossingStarts = 48;
+// Cells (each way) around a crossing found whose starts would lead to it
+// again and are skipped; a second crossing nearer than that is one crossing
+// to the search.
+inline constexpr double kFoundCrossingCells = 1.0;
 
 // Consistency of a least-squares fix. The residuals of n LOPs, each divided
 // by the standard deviation of what the fix does not model (an uncorrected
