@@ -91,6 +91,10 @@ TEST(Status, EachRowSaysWhetherToUseIt) {
        {"fix", "--complete-digits", "--lops", lops},
        "est_lat,est_lon,td1,td2,td3\n64 N,6 E,15139.035,750.339,39891.251\n",
        "ok"},
+      {"a fix that ran over a pole is no fix",
+       {"fix"},
+       "lop1,td1,lop2,td2,lop3,td3\n9007W,13648.5,7499X,16248.6,9007X,26750.5\n",
+       "fix beyond a pole: the iteration ended at latitude 1660.6\xC2\xB0"},
       {"--complete-digits with the next candidate too near",
        {"fix", "--complete-digits", "--lops", "9007X,9007Y"},
        "est_lat,est_lon,td1,td2\n64.3,-1.3,433.5,752.0\n",
@@ -103,6 +107,10 @@ TEST(Status, EachRowSaysWhetherToUseIt) {
     ASSERT_EQ(o.rows.size(), 1u) << c.what;
     EXPECT_EQ(o.rows[0].at("status"), c.status) << c.what;
     EXPECT_EQ(o.code, c.status == "ok" ? 0 : 1) << c.what;
+    if (c.status.starts_with("fix beyond a pole")) {
+      EXPECT_EQ(o.rows[0].at("fix_lat"), "") << c.what;
+      EXPECT_EQ(o.rows[0].at("fix_lon_text"), "") << c.what;
+    }
   }
 }
 
