@@ -7,6 +7,8 @@
 //   build/bench/kestrune_bench --benchmark_filter=Convert
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -103,5 +105,74 @@ void BM_ConvertPredict(benchmark::State& state) {
   RunConvert(state, {"predict", "-q", "--lops", "9007W,9007X,9007Y"}, MakeInputs().positions);
 }
 BENCHMARK(BM_ConvertPredict)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+namespace {
+
+// 20 000 rows whose LOPs are given per row, from 100 different ordered lists
+// of three LOPs of chains 9007, 7001 and 7499, fixed with the automatic
+// start: the search grids of many LOP lists in one run.
+constexpr int kManyListRows = 20000;
+constexpr int kLopLists = 100;
+
+const std::string& ManyListInput() {
+  static const std::string file = [] {
+    const std::string name =
+        (std::filesystem::temp_directory_path() / "kestrune-bench-lists.csv").string();
+    struct Named {
+      const char* name;
+      int master;
+      int secondary;
+    };
+    const Named lops[] = {{"9007W", 0, 1}, {"9007X", 0, 2}, {"9007Y", 0, 3}, {"9007Z", 0, 4},
+                          {"7001X", 5, 6}, {"7001Y", 5, 7}, {"7499X", 8, 9}, {"7499Y", 8, 10}};
+    std::vector<std::array<int, 3>> lists;
+    for (int a = 0; a < 8; ++a) {
+      for (int b = 0; b < 8; ++b) {
+        for (int c = 0; c < 8; ++c) {
+          if (a != b && b != c && a != c) lists.push_back({a, b, c});
+        }
+      }
+    }
+    std::mt19937 random(11);
+    std::shuffle(lists.begin(), lists.end(), random);
+    lists.resize(kLopLists);
+    std::uniform_real_distribution<double> lat(60.0, 68.0);
+    std::uniform_real_distribution<double> lon(-6.0, 8.0);
+    const loran::Catalogue& nels = loran::NelsCatalogue();
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    std::fputs("lop1,td1,lop2,td2,lop3,td3\n", f);
+    for (int i = 0; i < kManyListRows; ++i) {
+      const loran::GeoPoint at{lat(random) * constants::kPi / 180,
+                               lon(random) * constants::kPi / 180};
+      const auto& list = lists[static_cast<std::size_t>(i % kLopLists)];
+      for (int k = 0; k < 3; ++k) {
+        const Named& l = lops[list[static_cast<std::size_t>(k)]];
+        std::fprintf(f, "%s%s,%.1f", k ? "," : "", l.name,
+                     loran::PredictPair(nels, at, l.master, l.secondary).td);
+      }
+      std::fputc('\n', f);
+    }
+    std::fclose(f);
+    return name;
+  }();
+  return file;
+}
+
+void BM_ConvertFixManyLopLists(benchmark::State& state) {
+  const std::vector<std::string> args{"fix", "-q", ManyListInput()};
+  const convert::ParsedArguments parsed = convert::ParseArguments(args);
+  for (auto _ : state) {
+    std::FILE* in = std::fopen(ManyListInput().c_str(), "rb");
+    std::FILE* out = std::fopen("/dev/null", "wb");
+    state.counters["exit"] = convert::Run(parsed.options, in, out, out);
+    std::fclose(in);
+    std::fclose(out);
+  }
+  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(kManyListRows),
+                                                benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_ConvertFixManyLopLists)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace

@@ -37,6 +37,29 @@ std::string PositionText(loran::GeoPoint p) {
          text::FormatLatLon(p.lon * 180 / constants::kPi, "LON", 0, '.');
 }
 
+// Leaves out, naming each by its line, the known points unfit to calibrate
+// from: far from the prediction, outside the coverage, or outliers.
+void ScreenPoints(const loran::Catalogue& catalogue, const std::vector<loran::Lop>& lops,
+                  double tdSigma, std::vector<loran::KnownPoint>& points, std::vector<long>& lines,
+                  std::FILE* err) {
+  const std::vector<std::string> problems =
+      loran::ScreenKnownPoints(catalogue, lops, points, tdSigma);
+  std::size_t kept = 0;
+  for (std::size_t p = 0; p < points.size(); ++p) {
+    if (!problems[p].empty()) {
+      std::fprintf(err, "kestrune-convert: line %ld left out: %s\n", lines[p], problems[p].c_str());
+      continue;
+    }
+    if (kept != p) {
+      points[kept] = std::move(points[p]);
+      lines[kept] = lines[p];
+    }
+    ++kept;
+  }
+  points.resize(kept);
+  lines.resize(kept);
+}
+
 }  // namespace
 
 int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err) {
@@ -55,6 +78,7 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
   // The LOPs in the order they were first read, and each point's TDs by them.
   std::vector<loran::Lop> lops;
   std::vector<loran::KnownPoint> points;
+  std::vector<long> lines;  // of each point
   long rows = 0;
   Row row;
   std::size_t bytes = 0;
@@ -67,6 +91,7 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
       std::fprintf(err, "kestrune-convert: line %ld left out: %s\n", row.line, problem.c_str());
       continue;
     }
+    lines.push_back(row.line);
     loran::KnownPoint& p = points.emplace_back(loran::KnownPoint{known.at, {}});
     for (std::size_t k = 0; k < known.lops.size(); ++k) {
       std::size_t i = 0;
@@ -82,12 +107,13 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
                  input->Source().LineNumber(), std::strerror(input->Source().Failed()));
     return kUsageOrInputError;
   }
+  for (loran::KnownPoint& p : points) p.observed.resize(lops.size());
+  ScreenPoints(catalogue, lops, options.tdSigma, points, lines, err);
   if (points.empty()) {
     std::fprintf(err, "kestrune-convert: no known point to calibrate from (%ld rows left out)\n",
                  rows);
     return kUsageOrInputError;
   }
-  for (loran::KnownPoint& p : points) p.observed.resize(lops.size());
 
   loran::CalibrationResult result;
   try {
@@ -95,6 +121,18 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
   } catch (const RuntimeFault& fault) {
     std::fprintf(err, "kestrune-convert: cannot calibrate: %s\n", fault.what());
     return kUsageOrInputError;
+  }
+  for (const std::size_t p : result.unfixed) {
+    std::fprintf(err, "kestrune-convert: line %ld: no fix with the offsets\n", lines[p]);
+  }
+  if (!loran::CalibrationHelps(result)) {
+    std::fprintf(err,
+                 "kestrune-convert: the offsets do not make the fixes at the known points "
+                 "better (median error %.1f m before, %.1f m after, %d and %d fixes); no file "
+                 "written\n",
+                 result.before.median, result.after.median, result.before.fixes,
+                 result.after.fixes);
+    return kSomeRowFailed;
   }
   std::vector<loran::CalibrationOffset> offsets;
   for (std::size_t i = 0; i < lops.size(); ++i) {
@@ -146,7 +184,7 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
                  "offset holds for 50 to 100 nmi around where it was taken (docs/accuracy.md)\n",
                  result.radius / 1000.0);
   }
-  return leftOut > 0 ? kSomeRowFailed : kAllRowsOk;
+  return leftOut > 0 || !result.unfixed.empty() ? kSomeRowFailed : kAllRowsOk;
 }
 
 }  // namespace kestrune::convert

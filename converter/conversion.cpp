@@ -17,8 +17,6 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <map>
-#include <mutex>
 #include <set>
 
 #include "converter/run_setup.hpp"
@@ -27,6 +25,7 @@
 #include "loran/fixes.hpp"
 #include "loran/geodesic.hpp"
 #include "loran/prediction.hpp"
+#include "loran/row_fix.hpp"
 #include "platform/runtime_fault.hpp"
 #include "util/constants.hpp"
 #include "util/coordinate_text.hpp"
@@ -149,6 +148,9 @@ struct Coordinate {
 Coordinate ReadCoordinate(const std::string* text, bool lat, const Options& o) {
   const char* what = lat ? "latitude" : "longitude";
   if (Blank(text)) return {0.0, std::string(what) + " missing"};
+  if (!text::HasDigit(*text)) {
+    return {0.0, std::string(what) + " unreadable: " + Quoted(*text) + " (no digit)"};
+  }
   if (o.coordinates == CoordinateMode::kAuto) {
     const auto n = text::ReadStrictNumber(*text, {o.decimal, false, {}});
     if (n) {
@@ -174,16 +176,6 @@ loran::GeoPoint Radians(double latDeg, double lonDeg) {
   return loran::GeoPoint{latDeg * kPi / 180, lonDeg * kPi / 180};
 }
 
-double Azimuth(const loran::Catalogue& catalogue, loran::GeoPoint at, int station) {
-  return loran::GeoDistAz(at, catalogue.At(station).position).azimuth;
-}
-
-double TwoLopGdopAt(const loran::Catalogue& c, loran::GeoPoint at, const loran::Lop& a,
-                    const loran::Lop& b) {
-  return loran::TwoLopGdop(Azimuth(c, at, a.master), Azimuth(c, at, a.secondary),
-                           Azimuth(c, at, b.master), Azimuth(c, at, b.secondary));
-}
-
 // The fix kinds' result columns.
 enum FixColumn { kLat, kLon, kLatText, kLonText, kKind, kPasses, kGdop, kFirstResidual };
 
@@ -196,130 +188,150 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       catalogue_(*setup.catalogue),
       json_(options.format == OutputFormat::kJsonLines),
       fieldCount_(fieldCount),
-      headerLine_(headerLine) {
-  const bool named = json_ || header != nullptr;
-  auto optional = [&](std::vector<std::string> names) {
-    Column c;
-    for (std::string& n : names) n = Lower(n);
-    c.names = names;
-    for (std::size_t k = 0; header && k < names.size() && c.index < 0; ++k) {
-      c.index = FindColumn(*header, names[k], headerLine_);
-    }
-    return c;
-  };
-  auto present = [&](const Column& c) { return json_ || c.index >= 0; };
+      headerLine_(headerLine),
+      cache_(std::make_unique<loran::CoverageCache>(*setup.catalogue)) {
+  const std::size_t n = SetLops(header);
+  if (options.command != Command::kPredict) SetTdColumns(header, n);
+  if (options.command == Command::kFix) SetFixColumns(header, n);
+  if (options.command != Command::kFix) SetPositionColumns(header);
+  name_ = options.nameColumn ? Resolve(*options.nameColumn, header, true, "name")
+                             : Optional({"name"}, header);
+  SetOffsets(header, n);
+  SetPassThrough(header);
+  SetResults(n);
+}
 
-  const loran::Catalogue& catalogue = catalogue_;
-  const bool calibrate = options.command == Command::kCalibrate;
+Converter::Column Converter::Optional(std::vector<std::string> names,
+                                      const std::vector<std::string>* header) const {
+  Column c;
+  for (std::string& name : names) name = Lower(name);
+  c.names = names;
+  for (std::size_t k = 0; header && k < names.size() && c.index < 0; ++k) {
+    c.index = FindColumn(*header, names[k], headerLine_);
+  }
+  return c;
+}
+
+std::size_t Converter::SetLops(const std::vector<std::string>* header) {
+  const bool named = json_ || header != nullptr;
   // LOPs.
-  for (const std::string& name : options.lops) {
-    const LopLookup l = FindLop(catalogue, name);
+  for (const std::string& name : options_.lops) {
+    const LopLookup l = FindLop(catalogue_, name);
     if (!l.error.empty()) throw UsageError("--lops: " + l.error);
     lops_.push_back(l.pair);
-    lopNames_.push_back(LopName(catalogue, l.pair));
+    lopNames_.push_back(LopName(catalogue_, l.pair));
   }
-  for (const ColumnRef& ref : options.lopColumns) {
+  for (const ColumnRef& ref : options_.lopColumns) {
     lopColumns_.push_back(Resolve(ref, header, true, "LOP"));
   }
   if (lops_.empty() && lopColumns_.empty()) {
     for (int k = 1; k <= kMaxLops && named; ++k) {
-      Column c = optional({"lop" + std::to_string(k)});
-      if (present(c)) lopColumns_.push_back(c);
+      Column c = Optional({"lop" + std::to_string(k)}, header);
+      if (Present(c)) lopColumns_.push_back(c);
     }
     if (lopColumns_.size() < (json_ ? 1u : 2u)) {
       throw UsageError("no LOPs: give --lops 9007W,9007X,... or --lop-cols");
     }
   }
-  const int minLops = options.command == Command::kPredict ? 1 : 2;
+  const int minLops = options_.command == Command::kPredict ? 1 : 2;
   const std::size_t n = lops_.empty() ? lopColumns_.size() : lops_.size();
   if (!lops_.empty() && (static_cast<int>(n) < minLops || n > kMaxLops)) {
     throw UsageError("--lops needs " + std::to_string(minLops) + " to 7 LOPs");
   }
+  return n;
+}
 
-  if (options.command != Command::kPredict) {
-    // TDs: named, else the columns named like the LOPs or td1..tdN, else 1..N
-    // (after the position for calibrate).
-    for (const ColumnRef& ref : options.tdColumns)
-      tdColumns_.push_back(Resolve(ref, header, true, "TD"));
-    if (!tdColumns_.empty() && tdColumns_.size() != n) {
-      throw UsageError("--td-cols names " + std::to_string(tdColumns_.size()) + " columns for " +
-                       std::to_string(n) + " LOPs");
-    }
-    if (tdColumns_.empty()) {
-      std::vector<Column> byLop, byNumber;
-      for (std::size_t k = 0; k < n; ++k) {
-        std::vector<std::string> alt;
-        if (!lopNames_.empty()) alt.push_back(lopNames_[k]);
-        alt.push_back("td" + std::to_string(k + 1));
-        Column c = optional(alt);
-        if (!named) c.index = static_cast<int>(k) + (calibrate ? 2 : 0);
-        if (!present(c)) {
-          throw UsageError("cannot find the TD column of LOP " + std::to_string(k + 1) +
-                           ": name it " + (lopNames_.empty() ? "" : lopNames_[k] + " or ") + "td" +
-                           std::to_string(k + 1) + " in the header, or give --td-cols" +
-                           HeaderNote());
-        }
-        tdColumns_.push_back(c);
+void Converter::SetTdColumns(const std::vector<std::string>* header, std::size_t n) {
+  const bool named = json_ || header != nullptr;
+  const bool calibrate = options_.command == Command::kCalibrate;
+  // TDs: named, else the columns named like the LOPs or td1..tdN, else 1..N
+  // (after the position for calibrate).
+  for (const ColumnRef& ref : options_.tdColumns)
+    tdColumns_.push_back(Resolve(ref, header, true, "TD"));
+  if (!tdColumns_.empty() && tdColumns_.size() != n) {
+    throw UsageError("--td-cols names " + std::to_string(tdColumns_.size()) + " columns for " +
+                     std::to_string(n) + " LOPs");
+  }
+  if (tdColumns_.empty()) {
+    for (std::size_t k = 0; k < n; ++k) {
+      std::vector<std::string> alt;
+      if (!lopNames_.empty()) alt.push_back(lopNames_[k]);
+      alt.push_back("td" + std::to_string(k + 1));
+      Column c = Optional(alt, header);
+      if (!named) c.index = static_cast<int>(k) + (calibrate ? 2 : 0);
+      if (!Present(c)) {
+        throw UsageError("cannot find the TD column of LOP " + std::to_string(k + 1) +
+                         ": name it " + (lopNames_.empty() ? "" : lopNames_[k] + " or ") + "td" +
+                         std::to_string(k + 1) + " in the header, or give --td-cols" +
+                         HeaderNote());
       }
+      tdColumns_.push_back(c);
     }
   }
-  if (options.command == Command::kFix) {
-    for (const ColumnRef& ref : options.weightColumns) {
-      weightColumns_.push_back(Resolve(ref, header, true, "weight"));
-    }
-    if (!weightColumns_.empty() && weightColumns_.size() != n) {
-      throw UsageError("--weight-cols names " + std::to_string(weightColumns_.size()) +
-                       " columns for " + std::to_string(n) + " LOPs");
-    }
-    if (weightColumns_.empty() && named) {
-      for (std::size_t k = 0; k < n; ++k) {
-        weightColumns_.push_back(optional({"weight" + std::to_string(k + 1)}));
-      }
-    }
-    // Start.
-    if (options.near) {
-      const Coordinate lat = ReadCoordinate(&options.near->first, true, options);
-      const Coordinate lon = ReadCoordinate(&options.near->second, false, options);
-      if (!lat.error.empty() || !lon.error.empty()) {
-        throw UsageError("--near: " + (lat.error.empty() ? lon.error : lat.error));
-      }
-      nearGiven_ = true;
-      near_ = setup_.ToWgs84(Radians(lat.degrees, lon.degrees));
-    }
-    for (const ColumnRef& ref : options.startColumns) {
-      startColumns_.push_back(Resolve(ref, header, true, "start"));
-    }
-    if (!nearGiven_ && startColumns_.empty() && named) {
-      Column lat = optional({"start_lat", "est_lat"});
-      Column lon = optional({"start_lon", "est_lon"});
-      if (!json_ && present(lat) && present(lon)) startColumns_ = {lat, lon};
-      if (json_) startColumns_ = {lat, lon};
-    }
-  }
-  if (options.command != Command::kFix) {
-    for (const ColumnRef& ref : options.positionColumns) {
-      positionColumns_.push_back(Resolve(ref, header, true, "position"));
-    }
-    if (positionColumns_.empty()) {
-      Column lat = optional({"lat", "latitude"});
-      Column lon = optional({"lon", "long", "longitude"});
-      if (!named) {
-        lat.index = 0;
-        lon.index = 1;
-      }
-      if (!present(lat) || !present(lon)) {
-        throw UsageError(
-            "cannot find the position columns: name them lat and lon, or give --pos-cols" +
-            HeaderNote());
-      }
-      positionColumns_ = {lat, lon};
-    }
-  }
-  name_ =
-      options.nameColumn ? Resolve(*options.nameColumn, header, true, "name") : optional({"name"});
+}
 
+void Converter::SetFixColumns(const std::vector<std::string>* header, std::size_t n) {
+  const bool named = json_ || header != nullptr;
+  for (const ColumnRef& ref : options_.weightColumns) {
+    weightColumns_.push_back(Resolve(ref, header, true, "weight"));
+  }
+  if (!weightColumns_.empty() && weightColumns_.size() != n) {
+    throw UsageError("--weight-cols names " + std::to_string(weightColumns_.size()) +
+                     " columns for " + std::to_string(n) + " LOPs");
+  }
+  if (weightColumns_.empty() && named) {
+    for (std::size_t k = 0; k < n; ++k) {
+      weightColumns_.push_back(Optional({"weight" + std::to_string(k + 1)}, header));
+    }
+  }
+  // Start.
+  if (options_.near) {
+    const Coordinate lat = ReadCoordinate(&options_.near->first, true, options_);
+    const Coordinate lon = ReadCoordinate(&options_.near->second, false, options_);
+    if (!lat.error.empty() || !lon.error.empty()) {
+      throw UsageError("--near: " + (lat.error.empty() ? lon.error : lat.error));
+    }
+    nearGiven_ = true;
+    near_ = setup_.ToWgs84(Radians(lat.degrees, lon.degrees));
+  }
+  for (const ColumnRef& ref : options_.startColumns) {
+    startColumns_.push_back(Resolve(ref, header, true, "start"));
+  }
+  if (!nearGiven_ && startColumns_.empty() && named) {
+    Column lat = Optional({"start_lat", "est_lat"}, header);
+    Column lon = Optional({"start_lon", "est_lon"}, header);
+    if (!json_ && Present(lat) && Present(lon)) startColumns_ = {lat, lon};
+    if (json_) startColumns_ = {lat, lon};
+  }
+  if (options_.trackColumn) trackColumn_ = Resolve(*options_.trackColumn, header, true, "track");
+}
+
+void Converter::SetPositionColumns(const std::vector<std::string>* header) {
+  const bool named = json_ || header != nullptr;
+  for (const ColumnRef& ref : options_.positionColumns) {
+    positionColumns_.push_back(Resolve(ref, header, true, "position"));
+  }
+  if (positionColumns_.empty()) {
+    Column lat = Optional({"lat", "latitude"}, header);
+    Column lon = Optional({"lon", "long", "longitude"}, header);
+    if (!named) {
+      lat.index = 0;
+      lon.index = 1;
+    }
+    if (!Present(lat) || !Present(lon)) {
+      throw UsageError(
+          "cannot find the position columns: name them lat and lon, or give --pos-cols" +
+          HeaderNote());
+    }
+    positionColumns_ = {lat, lon};
+  }
+}
+
+void Converter::SetOffsets(const std::vector<std::string>* header, std::size_t n) {
+  const bool named = json_ || header != nullptr;
+  const bool calibrate = options_.command == Command::kCalibrate;
   // Offsets per row, and whether the offsets given once match the LOPs.
-  for (const ColumnRef& ref : options.offsetColumns) {
+  for (const ColumnRef& ref : options_.offsetColumns) {
     offsetColumns_.push_back(Resolve(ref, header, true, "offset"));
   }
   if (!offsetColumns_.empty() && offsetColumns_.size() != n) {
@@ -328,37 +340,39 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
   }
   if (offsetColumns_.empty() && named && !calibrate) {
     for (std::size_t k = 0; k < n; ++k) {
-      offsetColumns_.push_back(optional({"offset" + std::to_string(k + 1)}));
+      offsetColumns_.push_back(Optional({"offset" + std::to_string(k + 1)}, header));
     }
   }
   if (!lops_.empty()) {
-    std::vector<char> inUse(static_cast<std::size_t>(catalogue.Size()), 0);
+    std::vector<char> inUse(static_cast<std::size_t>(catalogue_.Size()), 0);
     for (std::size_t k = 0; k < n; ++k) {
       const auto secondary = static_cast<std::size_t>(lops_[k].secondary);
       inUse[secondary] = 1;
-      const bool perRow = k < offsetColumns_.size() && present(offsetColumns_[k]);
-      if (!setup.calibrationFile.empty() && !setup.offsets[secondary] && !perRow) {
-        throw UsageError(setup.calibrationFile + " has no line for " + lopNames_[k] +
+      const bool perRow = k < offsetColumns_.size() && Present(offsetColumns_[k]);
+      if (!setup_.calibrationFile.empty() && !setup_.offsets[secondary] && !perRow) {
+        throw UsageError(setup_.calibrationFile + " has no line for " + lopNames_[k] +
                          ", a LOP in use (--offset " + lopNames_[k] + "=0 takes it uncorrected)");
       }
     }
-    for (std::size_t s = 0; s < setup.offsets.size(); ++s) {
-      if (!setup.offsets[s] || inUse[s]) continue;
-      const std::string name = std::to_string(catalogue.At(static_cast<int>(s)).gri) +
-                               catalogue.At(static_cast<int>(s)).designator;
-      if (setup.offsets[s]->fileLine == 0) {
+    for (std::size_t s = 0; s < setup_.offsets.size(); ++s) {
+      if (!setup_.offsets[s] || inUse[s]) continue;
+      const std::string name = std::to_string(catalogue_.At(static_cast<int>(s)).gri) +
+                               catalogue_.At(static_cast<int>(s)).designator;
+      if (setup_.offsets[s]->fileLine == 0) {
         throw UsageError("--offset " + name + ": not one of the LOPs in use");
       }
-      warnings_.push_back(setup.calibrationFile + " line " +
-                          std::to_string(setup.offsets[s]->fileLine) + ": " + name +
+      warnings_.push_back(setup_.calibrationFile + " line " +
+                          std::to_string(setup_.offsets[s]->fileLine) + ": " + name +
                           " is not in use; its offset is left out");
     }
   }
+}
 
+void Converter::SetPassThrough(const std::vector<std::string>* header) {
   // Passed-through columns.
-  if (options.keepColumns) {
+  if (options_.keepColumns) {
     keepAll_ = false;
-    for (const ColumnRef& ref : *options.keepColumns) {
+    for (const ColumnRef& ref : *options_.keepColumns) {
       keep_.push_back(Resolve(ref, header, true, "--keep"));
       const Column& c = keep_.back();
       passNames_.push_back(header && c.index >= 0 ? (*header)[static_cast<std::size_t>(c.index)]
@@ -366,40 +380,45 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
                                                   : c.names[0]);
     }
   } else if (!json_) {
-    for (std::size_t i = 0; i < fieldCount; ++i) {
+    for (std::size_t i = 0; i < fieldCount_; ++i) {
       passNames_.push_back(header ? (*header)[i] : "col" + std::to_string(i + 1));
     }
   }
+}
 
+void Converter::SetResults(std::size_t n) {
   // Results.
   std::vector<std::string> suffix;
   for (std::size_t k = 0; k < n; ++k) {
     suffix.push_back(lopNames_.empty() ? std::to_string(k + 1) : lopNames_[k]);
   }
-  if (options.command == Command::kFix) {
+  if (options_.command == Command::kFix) {
     resultNames_ = {"fix_lat",  "fix_lon", "fix_lat_text", "fix_lon_text",
                     "fix_kind", "passes",  "gdop_at_fix"};
     for (const std::string& s : suffix) resultNames_.push_back("residual_" + s);
     accuracyColumn_ = resultNames_.size();
     resultNames_.insert(resultNames_.end(),
                         {"ellipse_major_m", "ellipse_minor_m", "ellipse_azimuth_deg", "drms2_m"});
-    if (options.datum.ed50) {
+    if (options_.datum.ed50) {
       datumColumn_ = static_cast<int>(resultNames_.size());
       resultNames_.push_back("datum");
     }
-    resultNames_.insert(resultNames_.end(), {"other_crossing_km", "completed", "status"});
+    otherColumn_ = resultNames_.size();
+    completedColumn_ = otherColumn_ + 1;
+    startColumn_ = otherColumn_ + 2;
+    resultNames_.insert(resultNames_.end(), {"other_crossing_km", "completed", "start", "status"});
     if (!lops_.empty()) grid_ = Grid(lops_);  // built before the threads start
-  } else if (options.command == Command::kPredict) {
+  } else if (options_.command == Command::kPredict) {
     resultNames_ = {"pos_lat", "pos_lon", "pos_lat_text", "pos_lon_text"};
     for (const std::string& s : suffix) resultNames_.push_back("td_" + s);
     for (const std::string& s : suffix) resultNames_.push_back("gradient_" + s);
-    if (options.datum.ed50) {
+    if (options_.datum.ed50) {
       datumColumn_ = static_cast<int>(resultNames_.size());
       resultNames_.push_back("datum");
     }
     resultNames_.push_back("status");
   }
-  if (options.format == OutputFormat::kGeoJson) NameApart(passNames_, resultNames_);
+  if (options_.format == OutputFormat::kGeoJson) NameApart(passNames_, resultNames_);
 }
 
 Converter::Column Converter::Resolve(const ColumnRef& ref, const std::vector<std::string>* header,
@@ -450,20 +469,7 @@ const std::string* Converter::Field(const Row& row, const Column& column) const 
 
 std::shared_ptr<const loran::CoverageGrid> Converter::Grid(
     const std::vector<loran::LopPair>& lops) const {
-  // One grid per set of LOPs for the whole process: a grid takes tens of
-  // milliseconds to build, a row microseconds to convert. Only sets read
-  // per row can be many; past the limit the cache starts again.
-  static std::mutex mutex;
-  using Key = std::pair<const loran::Catalogue*, std::vector<std::pair<int, int>>>;
-  static std::map<Key, std::shared_ptr<const loran::CoverageGrid>> grids;
-  constexpr std::size_t kMaxGrids = 32;
-  Key key{&catalogue_, {}};
-  for (const loran::LopPair& p : lops) key.second.emplace_back(p.master, p.secondary);
-  std::lock_guard<std::mutex> lock(mutex);
-  if (grids.size() >= kMaxGrids && !grids.count(key)) grids.clear();
-  auto& slot = grids[key];
-  if (!slot) slot = std::make_shared<loran::CoverageGrid>(catalogue_, lops);
-  return slot;
+  return cache_->Grid(lops);
 }
 
 void Converter::Convert(const Row& row, OutRow& out) const {
@@ -637,237 +643,171 @@ bool Converter::ReadKnown(const Row& row, KnownRow& known, std::string& problem)
   return true;
 }
 
-void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
-  std::vector<loran::LopPair> pairs;
-  std::vector<std::size_t> slots;  // the LOP number - 1 of each LOP used
-  if (!RowLops(row, pairs, slots, status)) return;
-  const std::size_t n = pairs.size();
-
-  // TDs and weights, read whole.
-  std::vector<loran::Lop> lops(n);
-  std::vector<text::StrictNumber> typed(n);
+bool Converter::ReadTds(const Row& row, const std::vector<std::size_t>& slots, RowTds& tds,
+                        std::string& status) const {
   const text::StrictNumberFormat tdFormat{options_.decimal, true, text::MicrosecondUnits()};
-  for (std::size_t k = 0; k < n; ++k) {
+  for (std::size_t k = 0; k < slots.size(); ++k) {
     const std::size_t slot = slots[k];
     const std::string number = std::to_string(slot + 1);
     const std::string* f = Field(row, tdColumns_[slot]);
     if (Blank(f)) {
       status = "TD " + number + " missing";
-      return;
+      return false;
     }
     const auto td = text::ReadStrictNumber(*f, tdFormat);
     if (!td || !std::isfinite(td->value)) {
       status = "TD " + number + " unreadable: " + Quoted(*f);
-      return;
+      return false;
     }
-    typed[k] = *td;
-    lops[k] = loran::Lop{pairs[k].master, pairs[k].secondary, td->value, 1.0};
+    tds.typed[k] = *td;
+    tds.lops[k].observedTd = td->value;
     const std::string* w =
         slot < weightColumns_.size() ? Field(row, weightColumns_[slot]) : nullptr;
-    if (!Blank(w)) {
-      const auto weight = text::ReadStrictNumber(*w, {options_.decimal, false, {}});
-      if (!weight) {
-        status = "weight " + number + " unreadable: " + Quoted(*w);
-        return;
+    if (Blank(w)) continue;
+    const auto weight = text::ReadStrictNumber(*w, {options_.decimal, false, {}});
+    if (!weight) {
+      status = "weight " + number + " unreadable: " + Quoted(*w);
+      return false;
+    }
+    if (!(weight->value >= 0.0 && weight->value <= 1.0)) {
+      status = "weight " + number + " outside 0 to 1: " + Quoted(*w);
+      return false;
+    }
+    tds.lops[k].weight = checked::ToFloat(weight->value);
+  }
+  return true;
+}
+
+std::string Converter::TrackKey(const Row& row) const {
+  const std::string* f =
+      trackColumn_.names.empty() && trackColumn_.index < 0 ? nullptr : Field(row, trackColumn_);
+  return f ? *f : std::string();
+}
+
+bool Converter::RowStart(const Row& row, RowTds& tds, std::string& status) const {
+  // The row's own start cells first; both blank fall back as if absent.
+  if (startColumns_.size() == 2) {
+    const std::string* lat = Field(row, startColumns_[0]);
+    const std::string* lon = Field(row, startColumns_[1]);
+    if (!Blank(lat) || !Blank(lon)) {
+      std::string error;
+      const std::optional<Position> read = ReadPosition(lat, lon, error);
+      if (!read) {
+        status = "start " + error;
+        return false;
       }
-      if (!(weight->value >= 0.0 && weight->value <= 1.0)) {
-        status = "weight " + number + " outside 0 to 1: " + Quoted(*w);
-        return;
-      }
-      lops[k].weight = checked::ToFloat(weight->value);
+      tds.start = read->wgs84;
+      tds.source = loran::StartSource::kGiven;
+      tds.startText = "start columns";
+      return true;
     }
   }
-  std::vector<double> offsets(n, 0.0);
-  for (std::size_t k = 0; k < n; ++k) {
-    if (!RowOffset(row, pairs[k], slots[k], offsets[k], status)) return;
-  }
-
-  // Start.
-  bool haveStart = nearGiven_;
-  loran::GeoPoint start = near_;
-  if (!haveStart && startColumns_.size() == 2 &&
-      !(json_ && !Field(row, startColumns_[0]) && !Field(row, startColumns_[1]))) {
-    std::string error;
-    const std::optional<Position> read =
-        ReadPosition(Field(row, startColumns_[0]), Field(row, startColumns_[1]), error);
-    if (!read) {
-      status = "start " + error;
-      return;
+  if (options_.track) {
+    std::lock_guard<std::mutex> lock(trackMutex_);
+    const auto it = track_.find(TrackKey(row));
+    if (it != track_.end()) {
+      tds.start = it->second.at;
+      tds.source = loran::StartSource::kTrack;
+      tds.startText = "track line " + std::to_string(it->second.line);
+      return true;
     }
-    haveStart = true;
-    start = read->wgs84;
   }
+  if (nearGiven_) {
+    tds.start = near_;
+    tds.source = loran::StartSource::kGiven;
+    tds.startText = "near";
+    return true;
+  }
+  tds.startText = "search";
+  return true;
+}
 
-  // Leading digits left off: the completion nearest the prediction at the start.
+bool Converter::Complete(const std::vector<loran::LopPair>& pairs,
+                         const std::vector<std::size_t>& slots, RowTds& tds, OutRow& out,
+                         std::string& status) const {
+  if (!options_.completeDigits || !tds.start) return true;
   std::string completed;
-  if (options_.completeDigits && haveStart) {
-    for (std::size_t k = 0; k < n; ++k) {
-      const text::StrictNumber& t = typed[k];
-      if (t.plain.find_first_of("-e") != std::string::npos) continue;
-      const double predicted =
-          loran::PredictPair(catalogue_, start, pairs[k].master, pairs[k].secondary).td +
-          offsets[k];
-      const double place = std::pow(10.0, t.integerDigits);
-      const double prefix = std::round((predicted - t.value) / place);
-      if (!(prefix >= 1.0 && prefix < 1e9)) continue;
-      const std::string full = std::to_string(static_cast<long>(prefix)) + t.plain;
-      lops[k].observedTd = text::DecimalValue(full);
-      completed += (completed.empty() ? "" : " ") + std::to_string(slots[k] + 1);
+  for (std::size_t k = 0; k < pairs.size(); ++k) {
+    const double predicted =
+        loran::PredictPair(catalogue_, *tds.start, pairs[k].master, pairs[k].secondary).td +
+        tds.offsets[k];
+    const loran::TdCompletion c = loran::CompleteLeadingDigits(tds.typed[k], predicted);
+    if (c.ambiguous) {
+      status = "ambiguous completion: TD " + std::to_string(slots[k] + 1) + " " +
+               Fixed(c.value, 1) + " or " + Fixed(c.alternative, 1);
+      return false;
     }
+    if (!c.completed) continue;
+    tds.lops[k].observedTd = c.value;
+    completed += (completed.empty() ? "" : " ") + std::to_string(slots[k] + 1);
   }
-  out.results[resultNames_.size() - 2] = Cell{completed, false};
-  for (std::size_t k = 0; k < n; ++k) lops[k].observedTd = lops[k].observedTd - offsets[k];
+  out.results[completedColumn_] = Cell{completed, false};
+  return true;
+}
 
+void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
+  std::vector<loran::LopPair> pairs;
+  std::vector<std::size_t> slots;  // the LOP number - 1 of each LOP used
+  if (!RowLops(row, pairs, slots, status)) return;
+  const std::size_t n = pairs.size();
+  RowTds tds;
+  tds.lops.resize(n);
+  tds.typed.resize(n);
+  tds.offsets.assign(n, 0.0);
+  for (std::size_t k = 0; k < n; ++k) {
+    tds.lops[k] = loran::Lop{pairs[k].master, pairs[k].secondary, 0.0, 1.0};
+  }
+  if (!ReadTds(row, slots, tds, status)) return;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!RowOffset(row, pairs[k], slots[k], tds.offsets[k], status)) return;
+  }
+  if (!RowStart(row, tds, status)) return;
+  out.results[startColumn_] = Cell{tds.startText, false};
+  if (!Complete(pairs, slots, tds, out, status)) return;
+
+  loran::RowFixInput in{tds.lops,         tds.offsets,           {}, tds.start, tds.source,
+                        options_.tdSigma, options_.residualSigma};
+  for (const std::size_t slot : slots) in.numbers.push_back(static_cast<int>(slot) + 1);
   const std::shared_ptr<const loran::CoverageGrid> grid = grid_ ? grid_ : Grid(pairs);
-  if (grid->Empty()) {
-    status = "the LOPs have no common coverage";
-    return;
+  const loran::RowFix fix = loran::FixRow(catalogue_, *grid, in);
+  WriteFix(fix, slots, out);
+  status = fix.status;
+  if (options_.track && status.empty() && fix.positioned) {
+    std::lock_guard<std::mutex> lock(trackMutex_);
+    track_[TrackKey(row)] = TrackPoint{fix.fix, row.line};
   }
-  for (std::size_t k = 0; k < n; ++k) {
-    const int ki = static_cast<int>(k);
-    if (lops[k].observedTd < grid->TdLow(ki) || lops[k].observedTd > grid->TdHigh(ki)) {
-      // Told as observed: the TD as read, the range with the offset.
-      const double o = offsets[k];
-      status = "TD " + std::to_string(slots[k] + 1) + " " + Fixed(lops[k].observedTd + o, 1) +
-               " outside the coverage of " + LopName(catalogue_, pairs[k]) + " (" +
-               Fixed(grid->TdLow(ki) + o, 1) + " to " + Fixed(grid->TdHigh(ki) + o, 1) + ")";
-      return;
-    }
-  }
+}
 
-  // The fix.
-  loran::GeoPoint fix;
-  std::int16_t passes = 0;
-  std::vector<double> residuals;
-  double gdop = 0.0;
-  std::string kind;
-  std::string other;
-  if (n == 2) {
-    kind = "two-lop";
-    const std::vector<loran::TwoLopFixResult> crossings = grid->Crossings(lops[0], lops[1]);
-    loran::TwoLopFixResult two;
-    if (haveStart) {
-      two = loran::TwoLopFix(catalogue_, lops[0], lops[1], start);
-    } else if (crossings.empty()) {
-      status = "no crossing within the coverage";
-      return;
-    } else {
-      // Of two crossings the one with the better geometry.
-      double best = std::numeric_limits<double>::infinity();
-      for (const loran::TwoLopFixResult& c : crossings) {
-        double g = std::numeric_limits<double>::infinity();
-        try {
-          g = TwoLopGdopAt(catalogue_, c.fix, lops[0], lops[1]);
-        } catch (const RuntimeFault&) {
-          // A degenerate pair there: any other crossing is better.
-        }
-        if (g < best || !two.converged) {
-          best = g;
-          two = c;
-        }
-      }
-    }
-    passes = two.passes;
-    if (!two.converged) {
-      status = "no convergence in " + std::to_string(two.passes) + " passes";
-      out.results[kPasses] = Cell{std::to_string(passes), true};
-      return;
-    }
-    fix = two.fix;
-    double nearest = std::numeric_limits<double>::infinity();
-    for (const loran::TwoLopFixResult& c : crossings) {
-      const double d = loran::GeoDistAz(fix, c.fix).distance;
-      if (d > constants::kCrossingSeparation) nearest = std::min(nearest, d);
-    }
-    if (std::isfinite(nearest)) other = Fixed(nearest / 1000.0, 1);
-    for (const loran::Lop& l : lops) {
-      residuals.push_back(loran::PredictPair(catalogue_, fix, l.master, l.secondary).td -
-                          l.observedTd);
-    }
-  } else {
-    kind = "lsq";
-    std::vector<loran::GeoPoint> starts{start};
-    if (!haveStart) {
-      starts = grid->LeastMisfitStarts(lops, constants::kLeastMisfitStarts);
-      if (starts.empty()) {
-        status = "no start within the coverage";
-        return;
-      }
-    }
-    loran::LeastSquaresFix lsq;
-    for (std::size_t s = 0; s < starts.size(); ++s) {
-      loran::LeastSquaresFix tried = loran::LsqFix(catalogue_, lops, starts[s]);
-      // Of several starts the first whose fix converges inside the coverage.
-      const bool good = starts.size() == 1 || (tried.converged && !tried.fault &&
-                                               InCoverage(catalogue_, pairs, tried.fix));
-      if (s == 0 || good) lsq = std::move(tried);
-      if (good) break;
-    }
-    passes = lsq.passes;
-    out.results[kPasses] = Cell{std::to_string(passes), true};
-    if (lsq.fault) {
-      status = lsq.fault->what();
-      return;
-    }
-    if (!lsq.converged) {
-      status = "no convergence in " + std::to_string(lsq.passes) + " passes";
-      return;
-    }
-    if (!lsq.messages.empty()) {
-      std::string m = lsq.messages.front().text;
-      while (!m.empty() && m.back() == ' ') m.pop_back();
-      status = "nearly singular geometry (" + m + ")";
-    }
-    fix = lsq.fix;
-    residuals = lsq.residuals;
+void Converter::WriteFix(const loran::RowFix& fix, const std::vector<std::size_t>& slots,
+                         OutRow& out) const {
+  if (fix.passes > 0 || fix.kind == loran::FixKind::kLeastSquares) {
+    out.results[kPasses] = Cell{std::to_string(fix.passes), true};
   }
-
-  // The geometry at the fix: its GDOP and whether it lies inside the coverage.
-  const std::vector<loran::LopView> views = loran::ViewFrom(catalogue_, pairs, fix);
-  if (n == 2) {
-    gdop = loran::TwoLopGdop(views[0].master.azimuth, views[0].secondary.azimuth,
-                             views[1].master.azimuth, views[1].secondary.azimuth);
-  } else {
-    std::vector<double> azimuths;
-    for (const loran::LopView& v : views) azimuths.push_back(v.secondary.azimuth);
-    gdop = loran::LsqGdop(azimuths);
+  if (!fix.positioned) return;
+  WritePosition(Shown(fix.fix), kLat, out);
+  out.hasPosition = true;
+  if (setup_.area) {
+    out.beyondCalibration =
+        loran::DistanceMetres(setup_.area->centre, fix.fix) - setup_.area->radius >
+        constants::kCalibrationReach;
   }
-
-  WritePosition(Shown(fix), kLat, out);
-  // An iteration can carry the latitude past a pole: no map takes that.
-  out.hasPosition = std::fabs(constants::Degrees(fix.lat)) <= 90.0;
-  if (out.hasPosition && setup_.area) {
-    out.beyondCalibration = loran::DistanceMetres(setup_.area->centre, fix) - setup_.area->radius >
-                            constants::kCalibrationReach;
+  out.results[kKind] = Cell{fix.kind == loran::FixKind::kTwoLop ? "two-lop" : "lsq", false};
+  out.results[kGdop] = Cell{fix.gdop > 0.0 ? text::Format(fix.gdop, "0.00", '.') : "", true};
+  for (std::size_t k = 0; k < slots.size() && k < fix.residuals.size(); ++k) {
+    out.results[kFirstResidual + slots[k]] =
+        Cell{text::Format(fix.residuals[k], "0.000", '.'), true};
   }
-  out.results[kKind] = Cell{kind, false};
-  out.results[kPasses] = Cell{std::to_string(passes), true};
-  out.results[kGdop] = Cell{gdop > 0.0 ? text::Format(gdop, "0.00", '.') : "", true};
-  for (std::size_t k = 0; k < n; ++k) {
-    out.results[kFirstResidual + slots[k]] = Cell{text::Format(residuals[k], "0.000", '.'), true};
+  if (fix.otherCrossing) {
+    out.results[otherColumn_] = Cell{Fixed(*fix.otherCrossing / 1000.0, 1), true};
   }
-  out.results[resultNames_.size() - 3] = Cell{other, true};
-  std::optional<loran::FixAccuracy> accuracy;
-  try {
-    accuracy = loran::FixAccuracyAt(catalogue_, lops, fix, options_.tdSigma);
-  } catch (const RuntimeFault&) {
-    // No gradient at the fix: no ellipse either.
-  }
-  if (accuracy) {
-    const loran::ErrorEllipse& e = accuracy->ellipse95;
+  if (fix.accuracy) {
+    const loran::ErrorEllipse& e = fix.accuracy->ellipse95;
     const double values[] = {e.semiMajor, e.semiMinor, constants::Degrees(e.azimuth),
-                             accuracy->drms2};
+                             fix.accuracy->drms2};
     for (std::size_t i = 0; i < std::size(values); ++i) {
       out.results[accuracyColumn_ + i] = Cell{Fixed(values[i], 1), true};
     }
   }
-  bool covered = false;
-  try {
-    covered = loran::Covered(views);
-  } catch (const RuntimeFault&) {
-    // A LOP due east-west at the fix has no gradient: not a place to fix by.
-  }
-  if (status.empty() && !covered) status = "fix outside the coverage";
 }
 
 void Converter::Predict(const Row& row, OutRow& out, std::string& status) const {

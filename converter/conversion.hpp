@@ -4,7 +4,9 @@
 // calculation window makes it, and the results as texts.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -14,6 +16,8 @@
 #include "converter/row_reader.hpp"
 #include "loran/catalogue.hpp"
 #include "loran/coverage.hpp"
+#include "loran/row_fix.hpp"
+#include "util/strict_number.hpp"
 
 namespace kestrune::convert {
 
@@ -85,6 +89,18 @@ class Converter {
     std::vector<std::string> names;  // alternatives, lower case; the first present is used
     int index = -1;                  // resolved column (CSV), -1 none
   };
+  // The first of `names` (any letter case) the header has; no index when none.
+  Column Optional(std::vector<std::string> names, const std::vector<std::string>* header) const;
+  bool Present(const Column& c) const { return json_ || c.index >= 0; }
+  // The construction, part by part; each throws UsageError. SetLops returns
+  // the number of LOPs (or LOP columns).
+  std::size_t SetLops(const std::vector<std::string>* header);
+  void SetTdColumns(const std::vector<std::string>* header, std::size_t n);
+  void SetFixColumns(const std::vector<std::string>* header, std::size_t n);
+  void SetPositionColumns(const std::vector<std::string>* header);
+  void SetOffsets(const std::vector<std::string>* header, std::size_t n);
+  void SetPassThrough(const std::vector<std::string>* header);
+  void SetResults(std::size_t n);
   Column Resolve(const ColumnRef& ref, const std::vector<std::string>* header, bool required,
                  const std::string& what) const;
   const std::string* Field(const Row& row, const Column& column) const;
@@ -110,6 +126,28 @@ class Converter {
   Position Shown(loran::GeoPoint wgs84) const;
   // Writes the position columns from `first` on: decimal degrees and texts.
   void WritePosition(const Position& p, std::size_t first, OutRow& out) const;
+  // A fix row's TDs, offsets and start as read.
+  struct RowTds {
+    std::vector<loran::Lop> lops;           // by LOP: observed TD (us) and weight
+    std::vector<text::StrictNumber> typed;  // by LOP: the TD text read
+    std::vector<double> offsets;            // by LOP, us
+    std::optional<loran::GeoPoint> start;   // radians, WGS 84
+    loran::StartSource source = loran::StartSource::kSearch;
+    std::string startText;  // the start column: where the start came from
+  };
+  // The TDs and weights of the LOPs in `slots`; false with `status` set.
+  bool ReadTds(const Row& row, const std::vector<std::size_t>& slots, RowTds& tds,
+               std::string& status) const;
+  // The start: the row's start cells, the track's last good fix, --near, or
+  // none (the search); false with `status` set for unreadable start cells.
+  bool RowStart(const Row& row, RowTds& tds, std::string& status) const;
+  // --complete-digits at the row's start; false with `status` set when a
+  // completion is ambiguous.
+  bool Complete(const std::vector<loran::LopPair>& pairs, const std::vector<std::size_t>& slots,
+                RowTds& tds, OutRow& out, std::string& status) const;
+  void WriteFix(const loran::RowFix& fix, const std::vector<std::size_t>& slots, OutRow& out) const;
+  // The track a row belongs to: its --track-by cell, or one track for the file.
+  std::string TrackKey(const Row& row) const;
   void Fix(const Row& row, OutRow& out, std::string& status) const;
   void Predict(const Row& row, OutRow& out, std::string& status) const;
   std::shared_ptr<const loran::CoverageGrid> Grid(const std::vector<loran::LopPair>& lops) const;
@@ -129,7 +167,17 @@ class Converter {
   Column name_;
   bool nearGiven_ = false;
   loran::GeoPoint near_;
+  std::unique_ptr<loran::CoverageCache> cache_;
   std::shared_ptr<const loran::CoverageGrid> grid_;  // of the LOPs given once
+  Column trackColumn_;
+  struct TrackPoint {
+    loran::GeoPoint at;  // radians, WGS 84
+    long line = 0;
+  };
+  // --track: the last good fix of each track (rows are converted in order).
+  mutable std::mutex trackMutex_;
+  mutable std::map<std::string, TrackPoint> track_;
+  std::size_t otherColumn_ = 0, completedColumn_ = 0, startColumn_ = 0;
   std::vector<std::string> passNames_;
   std::vector<std::string> resultNames_;
   std::size_t accuracyColumn_ = 0;  // fix: ellipse_major_m, then minor, azimuth, drms2

@@ -107,9 +107,13 @@ LOPs and columns (COL is a 1-based number or a header name):
 Start position of a fix (else automatic: the coverage is searched):
   --near LAT LON           one start for every row
   --start-cols LAT,LON     a start per row
+  --track                  each row starts from the previous good fix of the
+                           file (the first from --near or the search)
+  --track-by COL           one track per value of this column (implies --track)
   --complete-digits        complete a TD whose leading digits were left off
                            ("359.1") to the value nearest the prediction at
-                           the start; the completed column names such TDs
+                           the row's start, when the next candidate is 3 times
+                           as far; the completed column names such TDs
 
 ASF offsets (us, added to every predicted TD of the LOP; fix and predict):
   --offset 9007X=-0.8      the offset of one LOP (repeatable)
@@ -128,7 +132,9 @@ Chains, datum, accuracy:
                            ED50 takes EPSG 1612 north of 62N, else 1311; or
                            force one of 1612, 1613, 1311, 1133
   --td-sigma US            fix: the TD standard deviation behind the 95 %
-                           error ellipse and 2drms columns (default 0.1)
+                           error ellipse, 2drms and coverage (default 0.1)
+  --residual-sigma US      fix: the TD error a fix does not model (ASF), for
+                           the consistency test of the residuals (default 1)
   --chart FILE             fix: also draw the fixes over the coastline, .svg,
                            .png or .pdf (runs kestrune-chart)
 
@@ -160,10 +166,10 @@ Examples:
   kestrune-convert calibrate --lops 9007W,9007X,9007Y known.csv
   kestrune-convert fix --calibration Kestrune-calibration.csv --lops 9007W,9007X,9007Y \
     --datum ED50 --chart log.svg log.csv
-  printf '{"name":"A","td":[14583.2,28316.5,41252.3]}\n' |
+  printf '{"name":"A","td":[15572.7,28545.2,39998.9]}\n' |
     kestrune-convert fix --jsonl --lops 9007W,9007X,9007Y
 
-Exit status: 0 every row converted, 1 some row not, 2 bad options or input.
+Exit status: 0 every row ok, 1 some row not (its status says why), 2 bad options or input.
 )";
 }
 
@@ -226,7 +232,7 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
         a == "--format" || a == "--out-delimiter" || a == "--threads" || a == "--offset" ||
         a == "--offset-cols" || a == "--calibration" || a == "--catalogue" || a == "--date" ||
         a == "--datum" || a == "--td-sigma" || a == "--chart" || a == "--encoding" ||
-        a == "--skip-lines";
+        a == "--skip-lines" || a == "--residual-sigma" || a == "--track-by";
     if (takesValue && !value(v)) return fail("option " + a + " needs a value");
     if (a == "--lops") {
       o.lops = SplitList(v);
@@ -307,6 +313,15 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
         return fail("--td-sigma must be microseconds above 0, at most 100, not '" + v + "'");
       }
       o.tdSigma = n->value;
+    } else if (a == "--residual-sigma") {
+      const auto n = text::ReadStrictNumber(v, {text::DecimalMark::kPoint, false, {}});
+      if (!n || !(n->value > 0.0 && n->value <= kMaxTdSigma)) {
+        return fail("--residual-sigma must be microseconds above 0, at most 100, not '" + v + "'");
+      }
+      o.residualSigma = n->value;
+    } else if (a == "--track-by") {
+      o.track = true;
+      o.trackColumn = v;
     } else if (a == "--chart") {
       o.chart = v;
     } else if (a == "--encoding" || a == "--skip-lines") {
@@ -321,6 +336,8 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
       o.header = a == "--header" ? HeaderMode::kYes : HeaderMode::kNo;
     } else if (a == "--complete-digits") {
       o.completeDigits = true;
+    } else if (a == "--track") {
+      o.track = true;
     } else if (a == "-q" || a == "--quiet") {
       o.quiet = true;
     } else if (a.size() > 1 && a[0] == '-') {
@@ -354,9 +371,7 @@ ParsedArguments ParseArguments(std::span<const std::string> args) {
     return fail("--chart does not go with --jsonl");
   if (!o.lops.empty() && !o.lopColumns.empty()) return fail("give --lops or --lop-cols, not both");
   if (o.near && !o.startColumns.empty()) return fail("give --near or --start-cols, not both");
-  if (o.completeDigits && !o.near && o.startColumns.empty()) {
-    return fail("--complete-digits needs a start: --near or --start-cols");
-  }
+  if (!fix && o.track) return fail("--track is for fix");
   if (o.format == OutputFormat::kJsonLines && o.delimiter != 0) {
     return fail("--delimiter does not apply to --jsonl input");
   }

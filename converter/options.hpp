@@ -61,6 +61,10 @@ struct Options {
   std::optional<ColumnRef> nameColumn;
   std::optional<std::pair<std::string, std::string>> near;  // latitude, longitude texts
   bool completeDigits = false;
+  // --track: each row's start is the previous good fix of its track (the
+  // file, or the rows sharing a trackColumn cell), in row order.
+  bool track = false;
+  std::optional<ColumnRef> trackColumn;
   // ASF offsets (us, added to the predicted TD): given once as LOP name and
   // value text, per row from columns, or from a calibration file.
   std::vector<std::pair<std::string, std::string>> offsets;
@@ -72,7 +76,10 @@ struct Options {
   std::optional<loran::Date> date;
   DatumChoice datum;
   double tdSigma =
-      constants::kDefaultTdSigma;    // us, > 0: the TD standard deviation of the error ellipse
+      constants::kDefaultTdSigma;  // us, > 0: the TD standard deviation of the error ellipse
+  // us, > 0: the standard deviation of what a fix does not model, against
+  // which a least-squares fix's residuals are tested
+  double residualSigma = constants::kDefaultResidualSigma;
   std::optional<std::string> chart;  // .svg, .png or .pdf of the fixes
   int threads = 0;                   // 0: one per processor
   bool quiet = false;

@@ -196,8 +196,11 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
 
   Output output(out);
   output.Write(writer->Begin());
-  const unsigned threads = options.threads > 0 ? static_cast<unsigned>(options.threads)
-                                               : std::max(1u, std::thread::hardware_concurrency());
+  // A track takes each row's start from the fix before it: one thread, in order.
+  const unsigned threads = options.track ? 1u
+                           : options.threads > 0
+                               ? static_cast<unsigned>(options.threads)
+                               : std::max(1u, std::thread::hardware_concurrency());
   const bool progress = !options.quiet && !json && inputSize > 0 && isatty(fileno(err));
   bool progressShown = false;
   long rows = 0;

@@ -68,7 +68,10 @@ std::optional<ErrorEllipse> FixErrorEllipse(std::span<const TdGradient> gradient
 
 std::optional<FixAccuracy> FixAccuracyAt(const Catalogue& catalogue, std::span<const Lop> lops,
                                          GeoPoint fix, double tdSigma) {
-  const std::vector<TdGradient> g = TdGradientsAt(catalogue, lops, fix);
+  return FixAccuracyFrom(TdGradientsAt(catalogue, lops, fix), tdSigma);
+}
+
+std::optional<FixAccuracy> FixAccuracyFrom(std::span<const TdGradient> g, double tdSigma) {
   const std::optional<ErrorEllipse> e = FixErrorEllipse(g, tdSigma, constants::kEllipse95Scale);
   if (!e) return std::nullopt;
   const Covariance c = *CovarianceOf(g, tdSigma);

@@ -47,6 +47,9 @@ struct FixAccuracy {
   ErrorEllipse ellipse95;  // 95 %
   double drms2 = 0.0;      // metres: twice the root of the summed east and north variances
 };
+// From the gradients at the fix; `tdSigma` in microseconds (> 0). Empty as
+// for the ellipse.
+std::optional<FixAccuracy> FixAccuracyFrom(std::span<const TdGradient> gradients, double tdSigma);
 // `tdSigma` in microseconds (> 0); `fix` in radians. Empty as for the ellipse.
 std::optional<FixAccuracy> FixAccuracyAt(const Catalogue& catalogue, std::span<const Lop> lops,
                                          GeoPoint fix, double tdSigma);

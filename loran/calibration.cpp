@@ -14,8 +14,10 @@
 #include <cstdio>
 #include <sstream>
 
+#include "loran/coverage.hpp"
 #include "loran/fixes.hpp"
 #include "loran/prediction.hpp"
+#include "platform/runtime_fault.hpp"
 #include "util/constants.hpp"
 
 namespace kestrune::loran {
@@ -120,6 +122,8 @@ CalibrationResult Calibrate(const Catalogue& catalogue, std::span<const Lop> lop
     }
     if (const auto fix = FixAt(catalogue, corrected, p.position)) {
       after.push_back(DistanceMetres(*fix, p.position));
+    } else if (corrected.size() >= 2) {
+      result.unfixed.push_back(static_cast<std::size_t>(&p - points.data()));
     }
   }
   result.before = Summarise(std::move(before));
@@ -132,6 +136,86 @@ CalibrationResult Calibrate(const Catalogue& catalogue, std::span<const Lop> lop
     }
   }
   return result;
+}
+
+namespace {
+
+std::string Microseconds(double us) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%.2f \xC2\xB5s", us);
+  return buf;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+// The first problem of one point: a TD far from the prediction, or a
+// position outside the coverage. `differences` gets observed - predicted.
+std::string ScreenPoint(const Catalogue& catalogue, std::span<const Lop> lops, const KnownPoint& p,
+                        double tdSigma, std::vector<std::optional<double>>& differences) {
+  differences.assign(lops.size(), std::nullopt);
+  std::vector<Lop> read;
+  try {
+    for (std::size_t i = 0; i < lops.size() && i < p.observed.size(); ++i) {
+      if (!p.observed[i]) continue;
+      const double d =
+          *p.observed[i] - PredictPair(catalogue, p.position, lops[i].master, lops[i].secondary).td;
+      if (!(std::fabs(d) <= constants::kKnownTdBound)) {
+        return "the TD of " + LopName(catalogue, lops[i]) + " is " + Microseconds(d) +
+               " from the prediction there (more than " + Microseconds(constants::kKnownTdBound) +
+               ")";
+      }
+      differences[i] = d;
+      read.push_back(lops[i]);
+    }
+  } catch (const RuntimeFault& fault) {
+    return std::string("no prediction there: ") + fault.what();
+  }
+  const CoverageAssessment a = AssessCoverage(catalogue, read, p.position, tdSigma);
+  const bool fit =
+      a.verdict == CoverageVerdict::kInside ||
+      (read.size() < 2 && a.verdict == CoverageVerdict::kNoGeometry && !a.ranges.empty());
+  return fit ? std::string() : "outside the coverage: " + CoverageStatus(catalogue, a);
+}
+
+}  // namespace
+
+std::vector<std::string> ScreenKnownPoints(const Catalogue& catalogue, std::span<const Lop> lops,
+                                           std::span<const KnownPoint> points, double tdSigma) {
+  std::vector<std::string> problems(points.size());
+  std::vector<std::vector<std::optional<double>>> differences(points.size());
+  for (std::size_t p = 0; p < points.size(); ++p) {
+    problems[p] = ScreenPoint(catalogue, lops, points[p], tdSigma, differences[p]);
+  }
+  for (std::size_t i = 0; i < lops.size(); ++i) {
+    std::vector<double> d;
+    for (std::size_t p = 0; p < points.size(); ++p) {
+      if (problems[p].empty() && differences[p][i]) d.push_back(*differences[p][i]);
+    }
+    if (d.size() < 3) continue;
+    const double median = Median(d);
+    for (double& x : d) x = std::fabs(x - median);
+    const double limit =
+        std::max(constants::kOutlierDeviations * constants::kMadToSigma * Median(d),
+                 constants::kOutlierFloor);
+    for (std::size_t p = 0; p < points.size(); ++p) {
+      if (!problems[p].empty() || !differences[p][i]) continue;
+      const double off = *differences[p][i] - median;
+      if (std::fabs(off) > limit) {
+        problems[p] = "the TD of " + LopName(catalogue, lops[i]) + " is " + Microseconds(off) +
+                      " off the other known points' median (an outlier beyond " +
+                      Microseconds(limit) + ")";
+      }
+    }
+  }
+  return problems;
+}
+
+bool CalibrationHelps(const CalibrationResult& r) {
+  return r.after.fixes >= r.before.fixes && r.after.fixes > 0 && r.after.median < r.before.median;
 }
 
 std::optional<Lop> LopNamed(const Catalogue& catalogue, const std::string& name) {

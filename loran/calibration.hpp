@@ -44,6 +44,7 @@ struct CalibrationResult {
   std::vector<LopCalibration> lops;  // by LOP
   ErrorSummary before;               // fixes from the raw TDs
   ErrorSummary after;                // fixes with the offsets applied
+  std::vector<std::size_t> unfixed;  // points of two or more LOPs without a fix after
   GeoPoint centre;                   // mean of the known positions, radians
   double radius = 0.0;               // metres, farthest known point from the centre
 };
@@ -55,6 +56,21 @@ struct CalibrationResult {
 // fixes that fail, count in no error summary.
 CalibrationResult Calibrate(const Catalogue& catalogue, std::span<const Lop> lops,
                             std::span<const KnownPoint> points);
+
+// Why each known point is unfit to calibrate from (empty for a fit one), in
+// the order of `points`: a TD further than constants::kKnownTdBound from the
+// prediction there, a point outside the coverage of the LOPs it read (at
+// TD standard deviation `tdSigma`, us; one LOP: beyond its reach), or, of
+// the points left, a TD that is an outlier among them (beyond
+// constants::kOutlierDeviations robust standard deviations from their
+// median, at least constants::kOutlierFloor; LOPs read at three points or
+// more). One bad point would otherwise move every offset.
+std::vector<std::string> ScreenKnownPoints(const Catalogue& catalogue, std::span<const Lop> lops,
+                                           std::span<const KnownPoint> points, double tdSigma);
+
+// True when the offsets make the fixes at the known points better: the
+// median error after below the median before (with as many fixes).
+bool CalibrationHelps(const CalibrationResult& result);
 
 // The LOPs with their offsets applied to the observed TDs: observed - offset,
 // which is the same as adding the offset to every prediction.

@@ -137,28 +137,27 @@ void MainFix(const Catalogue& catalogue, GeoPoint at, PositionSolution& s) {
 // GDOP, accuracy and coverage at the fix. A fault of the geometry there
 // leaves the GDOP and coverage out and becomes the status.
 void AtFix(const Catalogue& catalogue, double tdSigma, PositionSolution& s) {
-  std::vector<LopPair> pairs;
-  for (const Lop& l : s.lops) pairs.push_back({l.master, l.secondary});
   try {
-    const std::vector<LopView> v = ViewFrom(catalogue, pairs, *s.fix);
+    std::vector<PairRanges> v;
+    for (const Lop& l : s.lops) {
+      v.push_back(RangePair(*s.fix, catalogue.At(l.master), catalogue.At(l.secondary)));
+    }
     double gdop = 0.0;
     if (v.size() == 2) {
       gdop = TwoLopGdop(v[0].master.azimuth, v[0].secondary.azimuth, v[1].master.azimuth,
                         v[1].secondary.azimuth);
     } else {
       std::vector<double> azimuths;
-      for (const LopView& view : v) azimuths.push_back(view.secondary.azimuth);
+      for (const PairRanges& view : v) azimuths.push_back(view.secondary.azimuth);
       gdop = LsqGdop(azimuths);
     }
     if (gdop > 0.0) s.gdopAtFix = gdop;
-    try {
-      s.covered = Covered(v);
-    } catch (const RuntimeFault&) {
-      // A LOP due east-west at the fix has no gradient: not a place to fix by.
-    }
   } catch (const RuntimeFault& f) {
     s.atFixFault = f;
   }
+  const CoverageAssessment coverage = AssessCoverage(catalogue, s.lops, *s.fix, tdSigma);
+  s.covered = coverage.verdict == CoverageVerdict::kInside;
+  s.coverageStatus = CoverageStatus(catalogue, coverage);
   try {
     s.accuracy = FixAccuracyAt(catalogue, s.lops, *s.fix, tdSigma);
   } catch (const RuntimeFault&) {
@@ -174,7 +173,7 @@ std::string StatusOf(const PositionSolution& s) {
       while (!m.empty() && m.back() == ' ') m.pop_back();
       return "nearly singular geometry (" + m + ")";
     }
-    return s.covered ? "ok" : "fix outside the coverage";
+    return s.covered ? "ok" : s.coverageStatus;
   }
   if (s.fault) return s.fault->what();
   return "no convergence in " + std::to_string(s.passes) + " passes";

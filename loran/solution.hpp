@@ -81,6 +81,7 @@ struct PositionSolution {
   std::optional<double> gdopAtFix;
   std::optional<FixAccuracy> accuracy;  // at `fix`, for tdSigma
   bool covered = false;                 // the fix lies inside the LOPs' coverage
+  std::string coverageStatus;           // why not, as loran::CoverageStatus says it
   std::optional<RuntimeFault> atFixFault;
   std::vector<PairSolution> pairs;  // combinations in order; k = index + 1
   std::optional<GeoPoint> mean;     // of the converged pair fixes

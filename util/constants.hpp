@@ -143,15 +143,18 @@ inline constexpr double kMercatorTolerance = 1e-14;
 
 namespace kestrune::constants {
 
-// Coverage of a set of LOPs: where every station of the LOPs is within the
-// ground-wave reach and every LOP's gradient is at most the limit.
+// Coverage of a set of LOPs, as the Loran-C service defines it: where the
+// fix's 95 % accuracy is a quarter of a nautical mile or better (the
+// predictable accuracy of 0.25 nmi the US Federal Radionavigation Plan and
+// the US Coast Guard Loran-C User Handbook, COMDTPUB P16562.6, state for the
+// coverage area; docs/convert.md), within the reach of every station's
+// ground wave. The accuracy is 2drms, the FRP's 95 % measure, from the
+// fix's error ellipse at the TD standard deviation of the row.
 // 1000 nautical miles is the order of the daytime ground-wave range of the
 // 250 to 400 kW NELS transmitters over seawater; beyond it the signal is
-// too weak for a reliable TD. 1000 m/us keeps the LOP error of a TD read to
-// the 0.1 us a logbook keeps within 100 m; near the baseline extensions the
-// gradient grows without bound.
-inline constexpr double kGroundWaveReach = 1852000.0;   // metres
-inline constexpr double kCoverageMaxGradient = 1000.0;  // metres per microsecond
+// too weak for a reliable TD.
+inline constexpr double kGroundWaveReach = 1852000.0;  // metres
+inline constexpr double kCoverageAccuracy = 463.0;     // metres, 2drms: 0.25 nmi
 // The grid of predicted TDs the crossing search scans: about 28 km by 23 km
 // at 65 N, fine enough to separate the two crossings of a pair of LOPs.
 inline constexpr double kCoverageGridLatStep = 0.25;  // degrees
@@ -161,8 +164,48 @@ inline constexpr double kCoverageGridLonStep = 0.5;   // degrees
 inline constexpr double kMeanEarthRadius = 6371008.8;  // metres
 // Fixes closer than this are one crossing.
 inline constexpr double kCrossingSeparation = 1000.0;  // metres
-// The least-misfit grid nodes tried as starts of a least-squares fix.
-inline constexpr int kLeastMisfitStarts = 3;
+// The least-misfit grid nodes tried as starts of a least-squares fix, least
+// first, until one gives a consistent fix inside the coverage: near a
+// station the nearest minima can all lead to a wrong local minimum.
+inline constexpr int kLeastMisfitStarts = 6;
+// The most two-LOP fixes one crossing search starts, however many cells
+// nearly parallel LOPs share: the likeliest cells go first.
+inline constexpr int kMaxCrossingStarts = 48;
+// Cells (each way) around a crossing found whose starts would lead to it
+// again and are skipped; a second crossing nearer than that is one crossing
+// to the search.
+inline constexpr double kFoundCrossingCells = 1.0;
+
+// Consistency of a least-squares fix. The residuals of n LOPs, each divided
+// by the standard deviation of what the fix does not model (an uncorrected
+// ASF of about a microsecond near a coast dominates a reading's 0.1 us),
+// have a sum of squares that follows the chi-square law of n - 2 degrees of
+// freedom; past its 99.9 % quantile the TDs do not belong to one position
+// (a mistyped digit, TDs noted under the wrong chain). A mistyped hundreds
+// digit leaves residuals of tens of microseconds, far beyond.
+inline constexpr double kDefaultResidualSigma = 1.0;  // microseconds
+// The 99.9 % quantiles of chi-square for 1 to 5 degrees of freedom (3 to 7
+// LOPs), from the inverse of the regularised incomplete gamma function.
+inline constexpr double kChiSquare999[] = {10.828, 13.816, 16.266, 18.467, 20.515};
+
+// --complete-digits: a TD completes to the value nearest the prediction at
+// the start only when the next candidate is at least this many times as far;
+// otherwise the start is too far off to tell them apart (the two are one
+// place apart, so the start must be within a quarter of it).
+inline constexpr double kCompletionRatio = 3.0;
+
+// Calibration screening. A known point whose TD differs from the prediction
+// there by more than this (us) is refused: ASFs of seawater and coastal
+// paths are a few microseconds, so such a difference is a misread TD, a
+// wrong position or a wrong chain, which would spoil every offset.
+inline constexpr double kKnownTdBound = 20.0;
+// Outliers among the points left: a difference from the median beyond this
+// many robust standard deviations (1.4826 times the median absolute
+// deviation, which a few bad points do not move), and never closer than the
+// floor, the 0.1 us a logbook keeps.
+inline constexpr double kOutlierDeviations = 5.0;
+inline constexpr double kMadToSigma = 1.4826;
+inline constexpr double kOutlierFloor = 0.1;  // microseconds
 
 // Tables of the R and Python bindings.
 // A chain catalogue file is a few kilobytes; anything past this is not one.

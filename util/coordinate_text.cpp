@@ -240,6 +240,10 @@ ParsedCoordinate ParseLatLon(const std::string& text, const std::string& kindTex
   return parsed;
 }
 
+bool HasDigit(const std::string& text) {
+  return text.find_first_of("0123456789") != std::string::npos;
+}
+
 std::string FormatLatLon(double value, const std::string& kindText, std::int16_t decimals,
                          char separator) {
   const Kind kind = KindOf(kindText);

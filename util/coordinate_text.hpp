@@ -25,6 +25,10 @@ struct ParsedCoordinate {
 // and ±180 for "LON"; it is 0 after a numeric overflow while reading.
 ParsedCoordinate ParseLatLon(const std::string& text, const std::string& kind);
 
+// True when `text` holds a decimal digit. A text without one ("nan", "S",
+// "e") names no position, whatever a lenient reading would make of it.
+bool HasDigit(const std::string& text);
+
 // The display form of a coordinate: degrees ("00" latitude, "000"
 // longitude), "°", minutes "00", "'", seconds with `decimals` decimals and
 // `separator`, '"', hemisphere letter. value: signed decimal degrees; kind:

@@ -91,7 +91,7 @@ TEST(MalformedInput, EveryRowIsWrittenWithItsStatus) {
       "7 fields, expected 6",
       "empty line",
       "ok",
-      "TD 3 27614.9 outside the coverage of 9007Y (38834.0 to 43373.9)",
+      "TD 3 27614.9 outside the coverage of 9007Y (38821.8 to 43378.2)",
       "TD 3 unreadable: '4O094,4'",
       "quote left open",
       "start latitude '95' beyond \xC2\xB1"
@@ -170,7 +170,9 @@ TEST(Crossings, BothCrossingsInsideTheCoverageAreFoundAndOneAlone) {
       Convert({"fix", "-q", "--lops", "9007X,9007Y"}, "td1,td2\n29932.435,41802.659\n");
   const double kKm = 0.1;  // the shown distance is rounded to 0.1 km
   const double kDeg = 1e-5;
-  ASSERT_EQ(two.rows.at(0).at("status"), "ok");
+  // Both crossings lie inside the coverage: the row asks, the start decides.
+  ASSERT_EQ(two.rows.at(0).at("status").substr(0, 31), "two crossings 352.6 km apart (t");
+  EXPECT_EQ(two.code, 1);
   EXPECT_NEAR(std::stod(two.rows[0].at("fix_lat")), 62.0, kDeg);
   EXPECT_NEAR(std::stod(two.rows[0].at("fix_lon")), -10.0, kDeg);
   EXPECT_NEAR(std::stod(two.rows[0].at("other_crossing_km")), 352.6, kKm);
@@ -203,11 +205,15 @@ TEST(JsonLines, OneAnswerPerLineAndCompletedDigits) {
 
   const testing::Outcome c = Convert(
       {"fix", "-q", "--complete-digits", "--near", "63N", "3E", "--lops", "9007W,9007X,9007Y"},
-      "td1;td2;td3\n15768,5;886,6;94,4\n15768,5;28886,6;40094,4\n");
-  ASSERT_EQ(c.rows.size(), 2u);
+      "td1;td2;td3\n15768,5;886,6;094,4\n15768,5;28886,6;40094,4\n15768,5;886,6;94,4\n");
+  ASSERT_EQ(c.rows.size(), 3u);
   EXPECT_EQ(c.rows[0].at("completed"), "2 3");
   EXPECT_EQ(c.rows[0].at("fix_lat_text"), c.rows[1].at("fix_lat_text"));
   EXPECT_EQ(c.rows[1].at("completed"), "");
+  // Two digits left off: the start, some 40 us of TD 3 away, is too far to
+  // choose between 40094.4 and 39994.4.
+  EXPECT_EQ(c.rows[2].at("status"), "ambiguous completion: TD 3 40094.4 or 39994.4");
+  EXPECT_EQ(c.rows[2].at("fix_lat"), "");
 }
 
 }  // namespace

@@ -79,6 +79,18 @@ TEST(ParseLatLon, CasesBeyondTheTables) {
 
 // Seconds that the pattern rounds to 60 carry into the minutes, and 60
 // minutes into the degrees, at every decimals count.
+// The window reads "S" or "nan" as 0 degrees with or without a message; a
+// text without a digit names no position for a strict reader.
+TEST(HasDigit, TextsThatNameNoPosition) {
+  for (const char* none : {"nan", "NaN", "n", "S", "e", "", "  ", "N", "inf"}) {
+    EXPECT_FALSE(text::HasDigit(none)) << none;
+  }
+  for (const char* some : {"0", "62 N", "-0.5", "007\u00B004'26.079\"W"}) {
+    EXPECT_TRUE(text::HasDigit(some)) << some;
+  }
+  EXPECT_EQ(text::ParseLatLon("S", "LAT").value, 0.0);  // the window's reading stays
+}
+
 TEST(FormatLatLon, NeverWritesSixtySecondsOrMinutes) {
   const struct {
     double value;
