@@ -189,7 +189,7 @@ void ChartWindow::Zoom(double factor) {
 void ChartWindow::SetView(const chart::ChartView& view) {
   fitted_ = false;
   view_ = view;
-  if (data_) scene_ = chart::BuildScene(*data_, view_);
+  if (data_) scene_ = chart::BuildScene(*data_, view_, chart::FontTextWidth);
   canvas_->update();
 }
 
@@ -210,7 +210,7 @@ void ChartWindow::Hover(QPointF at) {
 std::string ChartWindow::ExportTo(const std::string& path, QSize size) const {
   if (!data_) return "no position solution to chart";
   const chart::ChartView view = view_.Resized(size.width(), size.height());
-  return chart::ExportScene(chart::BuildScene(*data_, view), path);
+  return chart::ExportScene(chart::BuildScene(*data_, view, chart::FontTextWidth), path);
 }
 
 void ChartWindow::ExportDialog() {

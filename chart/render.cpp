@@ -14,6 +14,8 @@
 #include <QPdfWriter>
 #include <QXmlStreamWriter>
 #include <cmath>
+#include <map>
+#include <utility>
 
 namespace kestrune::chart {
 
@@ -209,6 +211,19 @@ void WriteItem(QXmlStreamWriter& x, const Item& item) {
 
 }  // namespace
 
+double FontTextWidth(const std::string& text, double sizePx, bool bold) {
+  // One metrics object for each size and weight: making one is what costs.
+  static std::map<std::pair<double, bool>, QFontMetricsF> metrics;
+  auto it = metrics.find({sizePx, bold});
+  if (it == metrics.end()) {
+    Item probe;
+    probe.size = sizePx;
+    probe.bold = bold;
+    it = metrics.emplace(std::pair{sizePx, bold}, QFontMetricsF(FontOf(probe))).first;
+  }
+  return it->second.horizontalAdvance(QString::fromStdString(text));
+}
+
 void PaintScene(QPainter& painter, const ChartScene& scene) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
@@ -295,17 +310,18 @@ std::string TodayText() {
   return QDate::currentDate().toString(Qt::ISODate).toStdString();
 }
 
-std::string ExportFixesChart(const std::vector<LabelledFix>& fixes, const std::string& path,
-                             QSize size, const std::string& title) {
+std::string ExportFixesChart(std::vector<LabelledFix> fixes, const std::string& path, QSize size,
+                             const std::string& title) {
   if (fixes.empty()) return "no fixes to chart";
   if (size.width() < kMinExportSide || size.height() < kMinExportSide ||
       size.width() > kMaxExportSide || size.height() > kMaxExportSide) {
     return "the chart size must be 16 to 16384 pixels each way";
   }
   const LoadedCoast& coast = ProgramCoast();
-  const ChartData data = FixesChart(fixes, coast.layer, coast.problem, title, TodayText());
+  const ChartData data =
+      FixesChart(std::move(fixes), coast.layer, coast.problem, title, TodayText());
   const ChartView view = FitFixes(data, size.width(), size.height());
-  return ExportScene(BuildScene(data, view), path);
+  return ExportScene(BuildScene(data, view, FontTextWidth), path);
 }
 
 }  // namespace kestrune::chart

@@ -1,0 +1,199 @@
+// Label placement on a grid of the boxes in the way.
+//
+// Notation:
+//   a, d     the face's ascent above and descent below the baseline, pixels
+//   r        radius of a mark, pixels
+//   g        gap between a mark and its label, pixels
+//   cell     side of a grid cell, pixels; a box is listed in every cell it touches
+#include "chart/labels.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestrune::chart {
+
+namespace {
+
+// Liberation Sans (the chart's face): ascent and descent in ems (0.905 and
+// 0.212 in the face, rounded up here as a painter rounds glyphs to pixels),
+// the ink a glyph may put beyond its advance at either end, and an average
+// advance a little above that of its digits and lower-case letters, wider
+// in bold.
+constexpr double kAscent = 0.95;
+constexpr double kDescent = 0.27;
+constexpr double kOverhang = 0.1;
+constexpr double kAverageAdvance = 0.6;
+constexpr double kBoldAverageAdvance = 0.66;
+constexpr double kHalo = 1.0;       // the white outline a label is drawn on, pixels
+constexpr double kMarkGap = 2.0;    // g
+constexpr double kCell = 32.0;      // cell
+constexpr double kArrowHalf = 3.0;  // half the width of an arrow's boxes
+constexpr double kArrowStep = 5.0;  // boxes along an arrow this far apart
+
+Box Around(Pixel p, double half) {
+  return Box{p.x - half, p.y - half, p.x + half, p.y + half};
+}
+
+Box Bounds(const std::vector<Pixel>& points) {
+  Box b{points.front().x, points.front().y, points.front().x, points.front().y};
+  for (const Pixel& p : points) {
+    b.x0 = std::min(b.x0, p.x), b.x1 = std::max(b.x1, p.x);
+    b.y0 = std::min(b.y0, p.y), b.y1 = std::max(b.y1, p.y);
+  }
+  return b;
+}
+
+// Small boxes along a polyline, so that a slanting arrow does not claim the
+// whole box around it.
+void AlongLine(const std::vector<Pixel>& line, std::vector<Box>& out) {
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    const Pixel a = line[i - 1], b = line[i];
+    const int steps =
+        std::max(1, static_cast<int>(std::ceil(std::hypot(b.x - a.x, b.y - a.y) / kArrowStep)));
+    for (int k = 0; k <= steps; ++k) {
+      const double t = static_cast<double>(k) / steps;
+      out.push_back(Around({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)}, kArrowHalf));
+    }
+  }
+}
+
+}  // namespace
+
+double EstimatedTextWidth(const std::string& text, double sizePx, bool bold) {
+  // Characters, not bytes: a UTF-8 continuation byte starts no character.
+  const auto characters =
+      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
+  return static_cast<double>(characters) * sizePx * (bold ? kBoldAverageAdvance : kAverageAdvance);
+}
+
+Box LabelBox(const Item& text, double width) {
+  const double x0 = text.align < 0 ? text.at.x : text.at.x - (text.align == 0 ? width / 2 : width);
+  const double ink = kOverhang * text.size + kHalo;
+  return Box{x0 - ink, text.at.y - kAscent * text.size - kHalo, x0 + width + ink,
+             text.at.y + kDescent * text.size + kHalo};
+}
+
+std::vector<Box> ObstacleBoxes(const Item& item, const TextWidth& width) {
+  std::vector<Box> out;
+  switch (item.kind) {
+    case Item::Kind::Marker:
+      out.push_back(Around(item.at, item.size / 2 + item.width / 2));
+      break;
+    case Item::Kind::Text:
+      out.push_back(LabelBox(item, width(item.text, item.size, item.bold)));
+      break;
+    case Item::Kind::Area:
+      if (item.cls == "title-block" && !item.rings.empty() && !item.rings.front().empty()) {
+        out.push_back(Bounds(item.rings.front()));
+      }
+      break;
+    case Item::Kind::Line:
+      if (item.cls == "scale-bar" && !item.rings.front().empty()) {
+        Box b = Bounds(item.rings.front());
+        b.x0 -= item.width, b.y0 -= item.width, b.x1 += item.width, b.y1 += item.width;
+        out.push_back(b);
+      } else if (item.cls == "station-arrow") {
+        AlongLine(item.rings.front(), out);
+      }
+      break;
+  }
+  return out;
+}
+
+std::vector<LabelSpot> SpotsAround(Pixel mark, double radius, double sizePx) {
+  const double a = kAscent * sizePx, d = kDescent * sizePx;
+  // Diagonal places stand off the corner of the mark's square.
+  const double side = radius + kMarkGap + kHalo;
+  const double corner = radius * std::sqrt(0.5) + kMarkGap + kHalo;
+  const double above = mark.y - corner - d - kHalo;
+  const double below = mark.y + corner + a + kHalo;
+  const double middle = mark.y + (a - d) / 2;
+  return {{{mark.x + corner, above}, -1},
+          {{mark.x + corner, below}, -1},
+          {{mark.x - corner, above}, 1},
+          {{mark.x - corner, below}, 1},
+          {{mark.x + side, middle}, -1},
+          {{mark.x - side, middle}, 1},
+          {{mark.x, mark.y - side - d - kHalo}, 0},
+          {{mark.x, mark.y + side + a + kHalo}, 0}};
+}
+
+LabelPlacer::LabelPlacer(const ChartScene& scene, TextWidth width)
+    : width_(std::move(width)), view_width_(scene.width), view_height_(scene.height) {
+  columns_ = std::max(1, static_cast<int>(std::ceil(view_width_ / kCell)));
+  rows_ = std::max(1, static_cast<int>(std::ceil(view_height_ / kCell)));
+  cells_.resize(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_));
+  for (const Item& item : scene.items) {
+    for (const Box& b : ObstacleBoxes(item, width_)) Keep(b);
+  }
+}
+
+void LabelPlacer::Keep(const Box& box) {
+  const int c0 = std::clamp(static_cast<int>(std::floor(box.x0 / kCell)), 0, columns_ - 1);
+  const int c1 = std::clamp(static_cast<int>(std::floor(box.x1 / kCell)), 0, columns_ - 1);
+  const int r0 = std::clamp(static_cast<int>(std::floor(box.y0 / kCell)), 0, rows_ - 1);
+  const int r1 = std::clamp(static_cast<int>(std::floor(box.y1 / kCell)), 0, rows_ - 1);
+  // A box wholly outside the view is in nobody's way.
+  if (box.x1 < 0 || box.y1 < 0 || box.x0 > view_width_ || box.y0 > view_height_) return;
+  const auto index = static_cast<std::uint32_t>(boxes_.size());
+  boxes_.push_back(box);
+  for (int r = r0; r <= r1; ++r) {
+    for (int c = c0; c <= c1; ++c)
+      cells_[static_cast<std::size_t>(r * columns_ + c)].push_back(index);
+  }
+}
+
+bool LabelPlacer::Clear(const Box& box) const {
+  if (box.x0 < 0 || box.y0 < 0 || box.x1 > view_width_ || box.y1 > view_height_) return false;
+  const int c0 = static_cast<int>(box.x0 / kCell),
+            c1 = std::min(columns_ - 1, static_cast<int>(box.x1 / kCell));
+  const int r0 = static_cast<int>(box.y0 / kCell),
+            r1 = std::min(rows_ - 1, static_cast<int>(box.y1 / kCell));
+  for (int r = r0; r <= r1; ++r) {
+    for (int c = c0; c <= c1; ++c) {
+      for (std::uint32_t i : cells_[static_cast<std::size_t>(r * columns_ + c)]) {
+        if (boxes_[i].Overlaps(box)) return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool LabelPlacer::Place(Item& text, const std::vector<LabelSpot>& spots) {
+  if (spots.empty()) return false;
+  const double w = width_(text.text, text.size, text.bold);
+  Item trial;  // only where it stands and its size count for its box
+  trial.size = text.size;
+  for (const LabelSpot& spot : spots) {
+    trial.at = spot.at;
+    trial.align = spot.align;
+    const Box box = LabelBox(trial, w);
+    if (!Clear(box)) continue;
+    text.at = spot.at;
+    text.align = spot.align;
+    Keep(box);
+    ++placed_;
+    return true;
+  }
+  return false;
+}
+
+int PlaceLabels(ChartScene& scene, LabelPlacer& placer, std::vector<LabelRequest>& labels) {
+  int leftOut = 0;
+  for (LabelRequest& r : labels) {
+    if (placer.Place(r.text, r.spots)) {
+      scene.items.push_back(std::move(r.text));
+      continue;
+    }
+    ++leftOut;
+    if (r.hover.empty()) continue;
+    if (r.target < scene.targets.size()) {
+      scene.targets[r.target].text = r.hover;
+    } else {
+      scene.targets.push_back({r.hoverAt, r.hover});
+    }
+  }
+  return leftOut;
+}
+
+}  // namespace kestrune::chart
