@@ -303,12 +303,24 @@ void AddStations(ChartScene& scene, const ChartData& data, const ChartView& view
           " " + Round(loran::GeoDistAz(middle, s.at).distance / kMetresPerNauticalMile) + " NM";
     } catch (const RuntimeFault&) {
     }
-    // Beyond the tail, further back along the arrow, or beside it.
-    const int align = u.x > 0.3 ? 1 : (u.x < -0.3 ? -1 : 0);
+    // Beyond the tail: at the top or bottom edge reading the way the arrow
+    // leans, so that the labels of two arrows there part as the arrows do;
+    // at a side reading toward the middle of the view; else the other ways,
+    // then further back along the arrow, or beside it.
+    const int lean = u.x < 0 ? 1 : -1;
+    const int inward = u.x > 0.3 ? 1 : (u.x < -0.3 ? -1 : 0);
+    const bool topOrBottom = std::fabs(u.y) > std::fabs(u.x);
+    const int align = topOrBottom ? lean : inward;
+    const int aligns[] = {align, topOrBottom ? 0 : -align, topOrBottom ? -lean : 0};
     LabelRequest request{Text("station-arrow", {}, label, align, kStationColour)};
+    // Below the tail of an arrow pointing up, above that of one pointing
+    // down, clear of the tail either way; level with it at a side.
+    const double drop = !topOrBottom ? 4.0 : (u.y < 0 ? kFontPx * 1.05 : -kFontPx * 0.4);
     for (int k = 0; k < 5; ++k) {
       const double back = 4 + 12 * k;
-      request.spots.push_back({{tail.x - u.x * back, tail.y - u.y * back + 4}, align});
+      for (int a : aligns) {
+        request.spots.push_back({{tail.x - u.x * back, tail.y - u.y * back + drop}, a});
+      }
     }
     for (int k = 0; k < 3; ++k) {
       const double back = 4 + 12 * k;

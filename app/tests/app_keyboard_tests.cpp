@@ -1,9 +1,12 @@
 // The windows as a keyboard, a screen reader and a small screen meet them:
 // Tab and Shift+Tab through every control of both windows, the figures
 // told to assistive technology, a figure's selection copied, and every
-// window inside the screen. The offscreen platform's screen is 800 by 600
-// pixels, smaller than the chart window's first size; ctest runs this
-// program once more with QT_SCALE_FACTOR=2, where it is 400 by 300.
+// window inside the screen. The offscreen platform's screen is 800 by 800
+// pixels, narrower than the chart window's first size; ctest runs this
+// program once more with QT_SCALE_FACTOR=2, where it is 400 by 400. With
+// KESTRUNE_REVIEW_DIR set, `reviewPictures` saves the windows as they open
+// on the screen at hand (tools/screenshots.sh --review runs it under Xvfb
+// at 1x and 2x): setup-dialog-Nx.png, calc-window-Nx.png, chart-Nx.png.
 #include <QAccessible>
 #include <QtTest>
 #include <QtWidgets>
@@ -257,6 +260,23 @@ class KeyboardTest : public QObject {
         chart->View().ToPixel(chart->Data()->projection.Forward(*chart->Data()->lsqFix));
     QVERIFY(fix.x > canvas->width() / 4.0 && fix.x < canvas->width() * 3 / 4.0);
     QVERIFY(fix.y > 0 && fix.y < canvas->height());
+  }
+
+  void reviewPictures() {
+    const QString out = QString::fromLocal8Bit(qgetenv("KESTRUNE_REVIEW_DIR"));
+    if (out.isEmpty()) QSKIP("KESTRUNE_REVIEW_DIR not set");
+    Start();
+    const QString scale = QString("-%1x.png").arg(View(Setup())->devicePixelRatio());
+    QVERIFY(View(Setup())->grab().save(out + "/setup-dialog" + scale));
+    OpenCalculation();
+    Solve();
+    QVERIFY(View(Calc())->grab().save(out + "/calc-window" + scale));
+    Calc().cmdChart.DoClick();
+    QVERIFY(QTest::qWaitForWindowExposed(app_->Chart()));
+    QTest::qWait(200);  // the window manager's last resize
+    QVERIFY(app_->Chart()->grab().save(out + "/chart" + scale));
+    for (int i = 0; i < 9; ++i) app_->Chart()->Zoom(1 / 1.25);
+    QVERIFY(app_->Chart()->grab().save(out + "/chart-zoomed-out" + scale));
   }
 
   void aboutBoxSaysWhatTheProgramHas() {

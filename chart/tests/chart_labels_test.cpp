@@ -157,8 +157,8 @@ TEST_F(ChartLabels, NoLabelCoversAnotherOrAMarkAtEitherScale) {
       {"6 LOPs", {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {8, 9}, {8, 10}}, 61, 2, 60.5, 1},
       {"7499 and 6731", {{8, 9}, {8, 10}, {11, 12}, {11, 13}}, 47, -4, 46.5, -3}};
   const LoadedCoast& coast = ProgramCoast();
-  // The chart window's canvas at 1x, and at 2x on screens of 1280 by 1024
-  // and 800 by 600 pixels.
+  // The chart window's canvas at 1x, and as small as 2x makes it on a
+  // screen of 1280 by 1024 pixels and on a smaller one.
   const std::pair<double, double> sizes[] = {{892, 596}, {632, 440}, {384, 212}};
   for (const LabelCase& c : cases) {
     const ChartData data = SolutionChart(
