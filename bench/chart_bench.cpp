@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/chart_window.hpp"
+#include "chart/labels.hpp"
 #include "chart/render.hpp"
 #include "platform/locale.hpp"
 #include "util/constants.hpp"
@@ -94,6 +95,28 @@ void BM_BuildScene(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BuildScene)->Arg(-16)->Arg(0)->Arg(16)->Arg(40)->Unit(benchmark::kMillisecond);
+
+// Label placement alone: a placer over the whole 6-LOP scene (every mark,
+// the title block, the scale bar and the labels in the way), then the
+// labels of 20 marks along the view's diagonal, each with its eight places.
+void BM_PlaceLabels(benchmark::State& state) {
+  const chart::ChartData data = Data(true);
+  const chart::ChartScene scene =
+      chart::BuildScene(data, ViewAt(data, static_cast<int>(state.range(0))), chart::FontTextWidth);
+  chart::Item text;
+  text.kind = chart::Item::Kind::Text;
+  text.text = "Jan Mayen 505 NM";
+  text.size = 12;
+  for (auto _ : state) {
+    chart::LabelPlacer placer(scene, chart::FontTextWidth);
+    for (int i = 0; i < 20; ++i) {
+      const chart::Pixel mark{45.0 * i, 30.0 * i};
+      chart::Item label = text;
+      benchmark::DoNotOptimize(placer.Place(label, chart::SpotsAround(mark, 4.75, 12)));
+    }
+  }
+}
+BENCHMARK(BM_PlaceLabels)->Arg(-16)->Arg(0)->Unit(benchmark::kMillisecond);
 
 void BM_PaintScene(benchmark::State& state) {
   const chart::ChartData data = Data(true);

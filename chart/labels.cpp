@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "util/constants.hpp"
+
 namespace kestrune::chart {
 
 namespace {
@@ -24,11 +26,16 @@ constexpr double kDescent = 0.27;
 constexpr double kOverhang = 0.1;
 constexpr double kAverageAdvance = 0.6;
 constexpr double kBoldAverageAdvance = 0.66;
-constexpr double kHalo = 1.0;       // the white outline a label is drawn on, pixels
-constexpr double kMarkGap = 2.0;    // g
-constexpr double kCell = 32.0;      // cell
-constexpr double kArrowHalf = 3.0;  // half the width of an arrow's boxes
-constexpr double kArrowStep = 5.0;  // boxes along an arrow this far apart
+constexpr double kHalo = 1.0;        // the white outline a label is drawn on, pixels
+constexpr double kMarkGap = 2.0;     // g
+constexpr double kCell = 32.0;       // cell
+constexpr double kArrowHalf = 3.0;   // half the width of an arrow's boxes
+constexpr double kArrowStep = 5.0;   // boxes along an arrow this far apart
+constexpr double kLineOffset = 6.0;  // a LOP's label stands this far off its line
+constexpr int kLineStride = 6;       // line points between two places of a LOP's label
+constexpr std::size_t kLineSpots = 80;
+constexpr double kArrowStepBack = 12.0;  // between two places further back along an arrow
+constexpr double kArrowSide = 14.0;      // a place beside an arrow stands this far off it
 
 Box Around(Pixel p, double half) {
   return Box{p.x - half, p.y - half, p.x + half, p.y + half};
@@ -116,6 +123,71 @@ std::vector<LabelSpot> SpotsAround(Pixel mark, double radius, double sizePx) {
           {{mark.x - side, middle}, 1},
           {{mark.x, mark.y - side - d - kHalo}, 0},
           {{mark.x, mark.y + side + a + kHalo}, 0}};
+}
+
+std::vector<LabelSpot> SpotsAlongLine(const std::vector<Pixel>& inside, double viewWidth,
+                                      double sizePx) {
+  std::vector<LabelSpot> spots;
+  for (std::size_t k = 0; k < (inside.size() + 1) / 2 && spots.size() < kLineSpots;
+       k += kLineStride) {
+    for (const Pixel& p : {inside[k], inside[inside.size() - 1 - k]}) {
+      // Reading toward the middle of the view keeps the label in it.
+      const int align = p.x > viewWidth / 2 ? 1 : -1;
+      const double x = p.x - align * kLineOffset;
+      spots.push_back({{x, p.y - kLineOffset}, align});
+      spots.push_back({{x, p.y + kLineOffset + sizePx}, align});
+    }
+  }
+  return spots;
+}
+
+std::vector<LabelSpot> SpotsBesideArrow(Pixel tail, Pixel u, double sizePx) {
+  const int lean = u.x < 0 ? 1 : -1;
+  const int inward = u.x > 0.3 ? 1 : (u.x < -0.3 ? -1 : 0);
+  const bool topOrBottom = std::fabs(u.y) > std::fabs(u.x);
+  const int align = topOrBottom ? lean : inward;
+  const int aligns[] = {align, topOrBottom ? 0 : -align, topOrBottom ? -lean : 0};
+  // Below the tail of an arrow pointing up, above that of one pointing
+  // down, clear of the tail either way; level with it at a side.
+  const double level = sizePx / 3;
+  const double drop = !topOrBottom
+                          ? level
+                          : (u.y < 0 ? kAscent * sizePx + 2 * kHalo : -(kDescent * sizePx + kHalo));
+  std::vector<LabelSpot> spots;
+  for (int k = 0; k < 5; ++k) {
+    const double back = kArrowHalf + 1 + kArrowStepBack * k;
+    for (int a : aligns) spots.push_back({{tail.x - u.x * back, tail.y - u.y * back + drop}, a});
+  }
+  for (int k = 0; k < 3; ++k) {
+    const double back = kArrowHalf + 1 + kArrowStepBack * k;
+    for (double side : {-kArrowSide, kArrowSide}) {
+      spots.push_back(
+          {{tail.x - u.x * back - u.y * side, tail.y - u.y * back + u.x * side + level}, align});
+    }
+  }
+  return spots;
+}
+
+DrawnSquares::DrawnSquares(double width, double height, double pointSize)
+    : reach_(pointSize),
+      columns_(static_cast<std::size_t>(
+          std::ceil((std::max(width, 0.0) + 2 * pointSize) / constants::kFixThinningPixels))),
+      rows_(static_cast<std::size_t>(
+          std::ceil((std::max(height, 0.0) + 2 * pointSize) / constants::kFixThinningPixels))) {}
+
+bool DrawnSquares::Claim(Pixel p) {
+  // Squares from the grid's corner, a point's size beyond the view's.
+  const double x = (p.x + reach_) / constants::kFixThinningPixels;
+  const double y = (p.y + reach_) / constants::kFixThinningPixels;
+  if (!(x >= 0.0 && y >= 0.0 && x < static_cast<double>(columns_) &&
+        y < static_cast<double>(rows_))) {
+    return false;
+  }
+  if (taken_.empty()) taken_.assign(columns_ * rows_, false);
+  const std::size_t k = static_cast<std::size_t>(y) * columns_ + static_cast<std::size_t>(x);
+  if (taken_[k]) return false;
+  taken_[k] = true;
+  return true;
 }
 
 LabelPlacer::LabelPlacer(const ChartScene& scene, TextWidth width)

@@ -48,6 +48,40 @@ struct LabelSpot {
 // then on the left, then right, left, above and below.
 std::vector<LabelSpot> SpotsAround(Pixel mark, double radius, double sizePx);
 
+// The places of a LOP's label along `inside`, the points of its line in the
+// view (pixels, in order along the line), for a label of font size
+// `sizePx`: near either end first, then further in, each above the line
+// then below it, reading toward the middle of a view `viewWidth` wide.
+std::vector<LabelSpot> SpotsAlongLine(const std::vector<Pixel>& inside, double viewWidth,
+                                      double sizePx);
+
+// The places of the label of an arrow toward a station beyond the view,
+// whose tail is at `tail` and which points along the unit vector `u`:
+// beyond the tail, at the top or bottom edge reading the way the arrow
+// leans (so that the labels of two arrows there part as the arrows do), at
+// a side reading toward the middle of the view; then the other ways,
+// further back along the arrow, and beside it.
+std::vector<LabelSpot> SpotsBesideArrow(Pixel tail, Pixel u, double sizePx);
+
+// The squares of kFixThinningPixels of a view that hold a point drawn, for
+// a list of fixes: a point in a square already taken, or out of sight, is
+// not drawn again, so that the points drawn are bounded by the view's size
+// and not by the number of fixes.
+class DrawnSquares {
+ public:
+  // width, height: the view, pixels (>= 0); pointSize: a point's size
+  // across, pixels (> 0), which may stand that far beyond the view's edges.
+  DrawnSquares(double width, double height, double pointSize);
+  // True, and the square taken, when a point at `p` is to be drawn.
+  bool Claim(Pixel p);
+
+ private:
+  double reach_;
+  std::size_t columns_;
+  std::size_t rows_;
+  std::vector<bool> taken_;
+};
+
 // The labels of one view, placed one after the other.
 class LabelPlacer {
  public:

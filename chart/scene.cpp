@@ -39,15 +39,25 @@ constexpr std::uint32_t kStationColour = 0x1A237E;
 constexpr double kFontPx = 12.0;
 constexpr double kTitleFontPx = 12.5;
 constexpr double kLabelInset = 36.0;  // a LOP's label stays this far inside the view
-constexpr int kLopLabelStride = 6;    // line points between two places of a LOP's label
-constexpr std::size_t kLopLabelSpots = 80;
-constexpr double kFixSize = 8.0;
+constexpr double kFixSize = 8.0;      // marks, pixels across
+constexpr double kPairSize = 7.0;
+constexpr double kStationSize = 12.0;
+constexpr double kMarkStroke = 1.5;
 constexpr double kArrowInset = 10.0;  // arrows toward far stations end this far inside
 constexpr double kArrowLength = 34.0;
 constexpr double kFitMargin = 70.0;
 constexpr double kFitMinSpan = 2000.0;  // plane metres
 constexpr double kScaleBarMax = 160.0;
 constexpr int kEllipsePoints = 96;
+
+// How far a mark of `size` pixels across reaches from its centre, its stroke included.
+double MarkRadius(double size) {
+  return size / 2 + kMarkStroke / 2;
+}
+
+void AppendSpotsAround(std::vector<LabelSpot>& spots, Pixel mark, double radius, double sizePx) {
+  for (const LabelSpot& spot : SpotsAround(mark, radius, sizePx)) spots.push_back(spot);
+}
 
 std::string CoordText(loran::GeoPoint p) {
   return text::FormatLatLon(constants::Degrees(p.lat), "LAT", 3) + "  " +
@@ -63,7 +73,7 @@ Item Marker(const char* cls, Pixel at, Item::Shape shape, double size, std::uint
   m.shape = shape;
   m.size = size;
   m.stroke = stroke;
-  m.width = 1.5;
+  m.width = kMarkStroke;
   m.filled = filled;
   m.fill = fill;
   return m;
@@ -209,8 +219,8 @@ void AddLops(ChartScene& scene, const ChartData& data, const ChartView& view,
     for (const loran::GeoPoint& p : trace.points) {
       line.push_back(view.ToPixel(data.projection.Forward(p)));
     }
-    // The label near one end of the line's stretch in the view, else
-    // further in from either end, each place above or below the line.
+    // The label near either end of the line's stretch in the view, or
+    // further in, clear of the title block.
     std::vector<Pixel> inside;
     for (const Pixel& p : line) {
       const bool underTitle = p.x < title.x + kLabelInset && p.y < title.y + kLabelInset;
@@ -219,17 +229,8 @@ void AddLops(ChartScene& scene, const ChartData& data, const ChartView& view,
         inside.push_back(p);
       }
     }
-    LabelRequest label{Text("lop-label", {}, data.lops[i].label, -1, colour, kFontPx, true)};
-    for (std::size_t k = 0; k < (inside.size() + 1) / 2 && label.spots.size() < kLopLabelSpots;
-         k += kLopLabelStride) {
-      for (const Pixel& p : {inside[k], inside[inside.size() - 1 - k]}) {
-        // The label reads toward the middle of the view, so that it stays in it.
-        const bool right = p.x > view.width / 2;
-        const double x = p.x + (right ? -6 : 6);
-        label.spots.push_back({{x, p.y - 6}, right ? 1 : -1});
-        label.spots.push_back({{x, p.y + 6 + kFontPx}, right ? 1 : -1});
-      }
-    }
+    LabelRequest label{Text("lop-label", {}, data.lops[i].label, -1, colour, kFontPx, true),
+                       SpotsAlongLine(inside, view.width, kFontPx)};
     if (!inside.empty()) {
       label.hover = "LOP " + data.lops[i].label;
       label.hoverAt = inside[inside.size() / 2];
@@ -271,11 +272,11 @@ void AddStations(ChartScene& scene, const ChartData& data, const ChartView& view
     const Pixel p = view.ToPixel(data.projection.Forward(s.at));
     if (Outside(view, p) == 0.0 && p.x > kArrowInset && p.y > kArrowInset &&
         p.x < view.width - kArrowInset && p.y < view.height - kArrowInset) {
-      scene.items.push_back(
-          Marker("station", p, Item::Shape::Triangle, 12, kStationColour, true, kStationColour));
+      scene.items.push_back(Marker("station", p, Item::Shape::Triangle, kStationSize,
+                                   kStationColour, true, kStationColour));
       LabelRequest label{Text("station", {}, s.name, -1, kStationColour),
                          {{{p.x + 9, p.y + 4}, -1}}};
-      for (const LabelSpot& spot : SpotsAround(p, 6.75, kFontPx)) label.spots.push_back(spot);
+      AppendSpotsAround(label.spots, p, MarkRadius(kStationSize), kFontPx);
       labels.push_back(std::move(label));
       scene.targets.push_back({p, "Station " + s.name + "  " + CoordText(s.at)});
       continue;
@@ -303,72 +304,14 @@ void AddStations(ChartScene& scene, const ChartData& data, const ChartView& view
           " " + Round(loran::GeoDistAz(middle, s.at).distance / kMetresPerNauticalMile) + " NM";
     } catch (const RuntimeFault&) {
     }
-    // Beyond the tail: at the top or bottom edge reading the way the arrow
-    // leans, so that the labels of two arrows there part as the arrows do;
-    // at a side reading toward the middle of the view; else the other ways,
-    // then further back along the arrow, or beside it.
-    const int lean = u.x < 0 ? 1 : -1;
-    const int inward = u.x > 0.3 ? 1 : (u.x < -0.3 ? -1 : 0);
-    const bool topOrBottom = std::fabs(u.y) > std::fabs(u.x);
-    const int align = topOrBottom ? lean : inward;
-    const int aligns[] = {align, topOrBottom ? 0 : -align, topOrBottom ? -lean : 0};
-    LabelRequest request{Text("station-arrow", {}, label, align, kStationColour)};
-    // Below the tail of an arrow pointing up, above that of one pointing
-    // down, clear of the tail either way; level with it at a side.
-    const double drop = !topOrBottom ? 4.0 : (u.y < 0 ? kFontPx * 1.05 : -kFontPx * 0.4);
-    for (int k = 0; k < 5; ++k) {
-      const double back = 4 + 12 * k;
-      for (int a : aligns) {
-        request.spots.push_back({{tail.x - u.x * back, tail.y - u.y * back + drop}, a});
-      }
-    }
-    for (int k = 0; k < 3; ++k) {
-      const double back = 4 + 12 * k;
-      for (double side : {-14.0, 14.0}) {
-        request.spots.push_back(
-            {{tail.x - u.x * back - u.y * side, tail.y - u.y * back + u.x * side + 4}, align});
-      }
-    }
+    LabelRequest request{Text("station-arrow", {}, label, -1, kStationColour),
+                         SpotsBesideArrow(tail, u, kFontPx)};
     request.target = scene.targets.size();
     request.hover = "Station " + label + "  " + CoordText(s.at);
     labels.push_back(std::move(request));
     scene.targets.push_back({tip, "Station " + s.name + "  " + CoordText(s.at)});
   }
 }
-
-// The squares of kFixThinningPixels of a view that hold a point drawn, for
-// a list of fixes: a fix in a square already taken, or out of sight, is not
-// drawn, so that the points drawn are bounded by the view's size.
-class DrawnSquares {
- public:
-  explicit DrawnSquares(const ChartView& view)
-      : columns_(Count(view.width)), rows_(Count(view.height)) {}
-  // True, and the square taken, when a point at `p` is to be drawn.
-  bool Claim(Pixel p) {
-    // From the corner of the grid, a point's size beyond the view's.
-    const double x = (p.x + kFixSize) / kFixThinningPixels;
-    const double y = (p.y + kFixSize) / kFixThinningPixels;
-    if (!(x >= 0.0 && y >= 0.0 && x < static_cast<double>(columns_) &&
-          y < static_cast<double>(rows_))) {
-      return false;
-    }
-    if (taken_.empty()) taken_.assign(columns_ * rows_, false);
-    const std::size_t k = static_cast<std::size_t>(y) * columns_ + static_cast<std::size_t>(x);
-    if (taken_[k]) return false;
-    taken_[k] = true;
-    return true;
-  }
-
- private:
-  // Squares across `pixels` of view and a point's size beyond either edge.
-  static std::size_t Count(double pixels) {
-    return static_cast<std::size_t>(
-        std::ceil((std::max(pixels, 0.0) + 2 * kFixSize) / kFixThinningPixels));
-  }
-  std::size_t columns_;
-  std::size_t rows_;
-  std::vector<bool> taken_;
-};
 
 // The labels of the fixes drawn, in list order, up to kMaxLabelledFixes.
 void AddFixLabels(ChartScene& scene, const ChartData& data, const ChartView& view,
@@ -381,9 +324,7 @@ void AddFixLabels(ChartScene& scene, const ChartData& data, const ChartView& vie
     const Pixel p = view.ToPixel(data.projection.Forward(f.position));
     Item text = Text("fix-label", {}, f.label, -1, kInk);
     std::vector<LabelSpot> spots = {{{p.x + 7, p.y - 5}, -1}};
-    for (const LabelSpot& spot : SpotsAround(p, kFixSize / 2 + 0.75, kFontPx)) {
-      spots.push_back(spot);
-    }
+    AppendSpotsAround(spots, p, MarkRadius(kFixSize), kFontPx);
     if (placer.Place(text, spots)) {
       scene.items.push_back(std::move(text));
       ++labelled;
@@ -407,10 +348,10 @@ void AddPoints(ChartScene& scene, const ChartData& data, const ChartView& view,
   for (const ChartData::PairFix& f : data.pairs) {
     const Pixel p = at(f.at);
     scene.items.push_back(
-        Marker("pair-fix", p, Item::Shape::Square, 7, kPairColour, true, 0xFFFFFF));
+        Marker("pair-fix", p, Item::Shape::Square, kPairSize, kPairColour, true, 0xFFFFFF));
     LabelRequest label{Text("pair-fix", {}, std::to_string(f.k), -1, kPairColour, kFontPx - 1),
                        {{{p.x + 6, p.y + 12}, -1}}};
-    for (const LabelSpot& spot : SpotsAround(p, 4.25, kFontPx - 1)) label.spots.push_back(spot);
+    AppendSpotsAround(label.spots, p, MarkRadius(kPairSize), kFontPx - 1);
     labels.push_back(std::move(label));
     scene.targets.push_back({p, "Pair fix " + std::to_string(f.k) + "  " + CoordText(f.at)});
   }
@@ -419,7 +360,7 @@ void AddPoints(ChartScene& scene, const ChartData& data, const ChartView& view,
     scene.items.push_back(Marker("mean", p, Item::Shape::Diamond, 11, kPairColour, true, 0xFFD54F));
     scene.targets.push_back({p, "Mean of the pair fixes  " + CoordText(*data.mean)});
   }
-  DrawnSquares drawn(view);
+  DrawnSquares drawn(view.width, view.height, kFixSize);
   for (std::size_t i = 0; i < data.fixes.size(); ++i) {
     const LabelledFix& f = data.fixes[i];
     const Pixel p = at(f.position);
