@@ -95,7 +95,8 @@ std::vector<Box> ObstacleBoxes(const Item& item, const TextWidth& width) {
       }
       break;
     case Item::Kind::Line:
-      if (item.cls == "scale-bar" && !item.rings.front().empty()) {
+      if (item.rings.empty() || item.rings.front().empty()) break;
+      if (item.cls == "scale-bar") {
         Box b = Bounds(item.rings.front());
         b.x0 -= item.width, b.y0 -= item.width, b.x1 += item.width, b.y1 += item.width;
         out.push_back(b);
@@ -200,30 +201,38 @@ LabelPlacer::LabelPlacer(const ChartScene& scene, TextWidth width)
   }
 }
 
+bool LabelPlacer::Cells(const Box& box, int& c0, int& c1, int& r0, int& r1) const {
+  // Written so that a coordinate that is not a number fails every test.
+  if (!(box.x1 >= 0 && box.y1 >= 0 && box.x0 <= view_width_ && box.y0 <= view_height_)) {
+    return false;
+  }
+  auto cell = [](double v, int count) {
+    return static_cast<int>(std::clamp(std::floor(v / kCell), 0.0, count - 1.0));
+  };
+  c0 = cell(box.x0, columns_), c1 = cell(box.x1, columns_);
+  r0 = cell(box.y0, rows_), r1 = cell(box.y1, rows_);
+  return true;
+}
+
 void LabelPlacer::Keep(const Box& box) {
-  const int c0 = std::clamp(static_cast<int>(std::floor(box.x0 / kCell)), 0, columns_ - 1);
-  const int c1 = std::clamp(static_cast<int>(std::floor(box.x1 / kCell)), 0, columns_ - 1);
-  const int r0 = std::clamp(static_cast<int>(std::floor(box.y0 / kCell)), 0, rows_ - 1);
-  const int r1 = std::clamp(static_cast<int>(std::floor(box.y1 / kCell)), 0, rows_ - 1);
-  // A box wholly outside the view is in nobody's way.
-  if (box.x1 < 0 || box.y1 < 0 || box.x0 > view_width_ || box.y0 > view_height_) return;
+  int c0 = 0, c1 = 0, r0 = 0, r1 = 0;
+  if (!Cells(box, c0, c1, r0, r1)) return;  // wholly outside the view: in nobody's way
   const auto index = static_cast<std::uint32_t>(boxes_.size());
   boxes_.push_back(box);
   for (int r = r0; r <= r1; ++r) {
-    for (int c = c0; c <= c1; ++c)
-      cells_[static_cast<std::size_t>(r * columns_ + c)].push_back(index);
+    for (int c = c0; c <= c1; ++c) Cell(r, c).push_back(index);
   }
 }
 
 bool LabelPlacer::Clear(const Box& box) const {
-  if (box.x0 < 0 || box.y0 < 0 || box.x1 > view_width_ || box.y1 > view_height_) return false;
-  const int c0 = static_cast<int>(box.x0 / kCell),
-            c1 = std::min(columns_ - 1, static_cast<int>(box.x1 / kCell));
-  const int r0 = static_cast<int>(box.y0 / kCell),
-            r1 = std::min(rows_ - 1, static_cast<int>(box.y1 / kCell));
+  int c0 = 0, c1 = 0, r0 = 0, r1 = 0;
+  if (!(box.x0 >= 0 && box.y0 >= 0 && box.x1 <= view_width_ && box.y1 <= view_height_) ||
+      !Cells(box, c0, c1, r0, r1)) {
+    return false;
+  }
   for (int r = r0; r <= r1; ++r) {
     for (int c = c0; c <= c1; ++c) {
-      for (std::uint32_t i : cells_[static_cast<std::size_t>(r * columns_ + c)]) {
+      for (std::uint32_t i : cells_[static_cast<std::size_t>(r) * columns_ + c]) {
         if (boxes_[i].Overlaps(box)) return false;
       }
     }

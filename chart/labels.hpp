@@ -96,6 +96,13 @@ class LabelPlacer {
   int Placed() const { return placed_; }
 
  private:
+  // The grid cells `box` touches, within the grid; false when it lies
+  // wholly outside the view or a coordinate is not a number.
+  bool Cells(const Box& box, int& c0, int& c1, int& r0, int& r1) const;
+  std::vector<std::uint32_t>& Cell(int row, int column) {
+    return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
+                  static_cast<std::size_t>(column)];
+  }
   bool Clear(const Box& box) const;
   void Keep(const Box& box);
 

@@ -14,8 +14,12 @@
 #include <QPdfWriter>
 #include <QXmlStreamWriter>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <utility>
+
+#include "platform/runtime_fault.hpp"
+#include "util/constants.hpp"
 
 namespace kestrune::chart {
 
@@ -317,11 +321,25 @@ std::string ExportFixesChart(std::vector<LabelledFix> fixes, const std::string& 
       size.width() > kMaxExportSide || size.height() > kMaxExportSide) {
     return "the chart size must be 16 to 16384 pixels each way";
   }
+  // Mercator ends short of the poles.
+  for (std::size_t i = 0; i < fixes.size(); ++i) {
+    const double lat = constants::Degrees(fixes[i].position.lat);
+    if (!(std::fabs(lat) <= constants::kChartMaxLatitude)) {
+      char degrees[32];
+      std::snprintf(degrees, sizeof degrees, "%.10g", lat);
+      return "fix " + std::to_string(i + 1) + " lies at latitude " + degrees +
+             ", beyond the 85 degrees north or south where the chart's Mercator projection ends";
+    }
+  }
   const LoadedCoast& coast = ProgramCoast();
-  const ChartData data =
-      FixesChart(std::move(fixes), coast.layer, coast.problem, title, TodayText());
-  const ChartView view = FitFixes(data, size.width(), size.height());
-  return ExportScene(BuildScene(data, view, FontTextWidth), path);
+  try {
+    const ChartData data =
+        FixesChart(std::move(fixes), coast.layer, coast.problem, title, TodayText());
+    const ChartView view = FitFixes(data, size.width(), size.height());
+    return ExportScene(BuildScene(data, view, FontTextWidth), path);
+  } catch (const RuntimeFault& fault) {
+    return std::string("the fixes cannot be charted: ") + fault.what();
+  }
 }
 
 }  // namespace kestrune::chart

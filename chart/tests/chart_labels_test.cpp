@@ -218,6 +218,37 @@ TEST_F(ChartLabels, PlacerTakesTheFirstClearPlaceOrLeavesTheLabelOut) {
   EXPECT_EQ(placer.Placed(), 2);
 }
 
+// Marks and places that are not numbers, or far beyond any view (a fix at a
+// pole), are nobody's obstacle and nobody's place.
+TEST_F(ChartLabels, PointsThatAreNotNumbersAreLeftAlone) {
+  const double nan = std::nan(""), huge = 1e300;
+  ChartScene scene;
+  scene.width = 300;
+  scene.height = 200;
+  for (Pixel p : {Pixel{nan, 10}, Pixel{10, nan}, Pixel{huge, -huge}, Pixel{-huge, 50}}) {
+    Item mark;
+    mark.kind = Item::Kind::Marker;
+    mark.at = p;
+    mark.size = 8;
+    scene.items.push_back(mark);
+  }
+  LabelPlacer placer(scene, EstimatedTextWidth);
+  Item text;
+  text.kind = Item::Kind::Text;
+  text.text = "12:30";
+  text.size = 12;
+  EXPECT_FALSE(placer.Place(text, {{{nan, 50}, -1}, {{huge, 50}, 1}, {{20, nan}, 0}}));
+  EXPECT_TRUE(placer.Place(text, {{{nan, 50}, -1}, {{100, 100}, -1}}));
+  EXPECT_EQ(text.at.x, 100);
+  DrawnSquares drawn(300, 200, 8);
+  EXPECT_FALSE(drawn.Claim({nan, 5}));
+  EXPECT_FALSE(drawn.Claim({huge, 5}));
+  EXPECT_FALSE(drawn.Claim({-huge, 5}));
+  EXPECT_TRUE(drawn.Claim({-7, 207}));  // a point partly in view is drawn
+  EXPECT_FALSE(drawn.Claim({-6.5, 206.5}));
+  EXPECT_TRUE(drawn.Claim({-4, 207}));
+}
+
 // A long list of fixes along a track: at most kMaxLabelledFixes labels, none
 // over another or a point; the points drawn are bounded by the view, and
 // every fix in view is within a square's diagonal of one drawn.
@@ -269,6 +300,19 @@ TEST_F(ChartLabels, ManyFixesKeepFewLabelsAndBoundedPoints) {
   const QString pdf = dir.path() + "/track.pdf";
   EXPECT_EQ(ExportFixesChart(fixes, pdf.toStdString(), {1200, 900}), "");
   EXPECT_LT(QFile(pdf).size(), 4 * 1024 * 1024);
+}
+
+// A fix beyond the latitude where Mercator ends is named, not a crash (it
+// ended the program with an uncaught overflow).
+TEST_F(ChartLabels, FixBeyondTheProjectionIsNamed) {
+  QTemporaryDir dir;
+  const std::string path = (dir.path() + "/pole.svg").toStdString();
+  const std::vector<LabelledFix> fixes = {{{Rad(63.5), Rad(8.5)}, "a"}, {{Rad(90), 0.0}, "pole"}};
+  EXPECT_EQ(ExportFixesChart(fixes, path, {300, 200}),
+            "fix 2 lies at latitude 90, beyond the 85 degrees north or south where the chart's "
+            "Mercator projection ends");
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+  EXPECT_EQ(ExportFixesChart({{{Rad(-85), 0.0}, "south"}}, path, {300, 200}), "");
 }
 
 }  // namespace
