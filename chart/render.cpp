@@ -217,13 +217,15 @@ void WriteItem(QXmlStreamWriter& x, const Item& item) {
 
 double FontTextWidth(const std::string& text, double sizePx, bool bold) {
   // One metrics object for each size and weight: making one is what costs.
-  static std::map<std::pair<double, bool>, QFontMetricsF> metrics;
-  auto it = metrics.find({sizePx, bold});
-  if (it == metrics.end()) {
+  // They are kept to the end of the process, past the application whose
+  // fonts they hold, so none is destroyed after it.
+  static auto* metrics = new std::map<std::pair<double, bool>, QFontMetricsF>;
+  auto it = metrics->find({sizePx, bold});
+  if (it == metrics->end()) {
     Item probe;
     probe.size = sizePx;
     probe.bold = bold;
-    it = metrics.emplace(std::pair{sizePx, bold}, QFontMetricsF(FontOf(probe))).first;
+    it = metrics->emplace(std::pair{sizePx, bold}, QFontMetricsF(FontOf(probe))).first;
   }
   return it->second.horizontalAdvance(QString::fromStdString(text));
 }
