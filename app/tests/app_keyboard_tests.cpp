@@ -270,6 +270,9 @@ class KeyboardTest : public QObject {
     QVERIFY(View(Setup())->grab().save(out + "/setup-dialog" + scale));
     OpenCalculation();
     Solve();
+    // The position fields as leaving them writes them.
+    Calc().txtEstLat_LostFocus();
+    Calc().txtEstLon_LostFocus();
     QVERIFY(View(Calc())->grab().save(out + "/calc-window" + scale));
     Calc().cmdChart.DoClick();
     QVERIFY(QTest::qWaitForWindowExposed(app_->Chart()));
