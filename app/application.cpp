@@ -85,7 +85,7 @@ void Application::Open(Form& form) {
 void Application::AddActions(FormView& view) {
   if (auto* calc = dynamic_cast<Frm_PosTDCalc*>(&view.Model())) {
     for (const auto& [label, name] : ResultNames(*calc)) {
-      if (QWidget* w = view.WidgetOf(*label)) w->setAccessibleName(QString::fromStdString(name));
+      view.SetAccessibleName(*label, QString::fromStdString(name));
     }
     auto& copy = actions_.emplace_back(std::make_unique<QAction>("Copy results"));
     copy->setObjectName("kestruneCopyResults");

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "app/form_view.hpp"
 #include "chart/render.hpp"
 #include "util/constants.hpp"
 
@@ -27,6 +28,11 @@ constexpr double kZoomStep = 1.25;  // one wheel notch or one key press
 constexpr double kHoverRadius = 8.0;
 constexpr int kStartWidth = 900;
 constexpr int kStartHeight = 640;
+// The smallest canvas: the toolbar, the canvas and the status line fit a
+// screen of 400 by 300 logical pixels (800 by 600 at twice the size).
+constexpr int kMinCanvasWidth = 160;
+constexpr int kMinCanvasHeight = 120;
+constexpr int kButtonPadding = 16;  // pixels beside a toolbar button's text
 
 }  // namespace
 
@@ -35,7 +41,7 @@ class ChartCanvas : public QWidget {
   explicit ChartCanvas(ChartWindow& window) : QWidget(&window), window_(window) {
     setObjectName("chartCanvas");
     setMouseTracking(true);
-    setMinimumSize(320, 240);
+    setMinimumSize(kMinCanvasWidth, kMinCanvasHeight);
     setFocusPolicy(Qt::StrongFocus);
   }
 
@@ -109,9 +115,11 @@ ChartWindow::ChartWindow(Frm_PosTDCalc& model, const loran::Catalogue& catalogue
   canvas_ = new ChartCanvas(*this);
 
   auto* tools = new QHBoxLayout;
-  for (QWidget* w : {static_cast<QWidget*>(fit), static_cast<QWidget*>(zoomIn),
-                     static_cast<QWidget*>(zoomOut), static_cast<QWidget*>(exportButton)}) {
+  for (QPushButton* w : {fit, zoomIn, zoomOut, exportButton}) {
     w->setFocusPolicy(Qt::TabFocus);
+    // As narrow as the text: the toolbar then fits a small screen.
+    w->setMinimumWidth(w->fontMetrics().horizontalAdvance(w->text()) + kButtonPadding);
+    w->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     tools->addWidget(w);
   }
   tools->addStretch();
@@ -130,7 +138,10 @@ ChartWindow::ChartWindow(Frm_PosTDCalc& model, const loran::Catalogue& catalogue
   connect(sigma_, &QDoubleSpinBox::valueChanged, this, [this] { Follow(); });
   subscription_ = model_.SubscribeCalculated([this] { Follow(); });
 
-  resize(kStartWidth, kStartHeight);
+  // The window opens within the screen, whatever its size and scale, and
+  // the layout keeps the toolbar and the status line in it; the canvas
+  // takes what is left, and the fixes are framed in it when it is resized.
+  resize(QSize(kStartWidth, kStartHeight).boundedTo(LargestWindowSize(screen())));
   view_.width = kStartWidth;
   view_.height = kStartHeight;
   Follow();
@@ -178,7 +189,7 @@ void ChartWindow::Zoom(double factor) {
 void ChartWindow::SetView(const chart::ChartView& view) {
   fitted_ = false;
   view_ = view;
-  if (data_) scene_ = chart::BuildScene(*data_, view_);
+  if (data_) scene_ = chart::BuildScene(*data_, view_, chart::FontTextWidth);
   canvas_->update();
 }
 
@@ -199,7 +210,7 @@ void ChartWindow::Hover(QPointF at) {
 std::string ChartWindow::ExportTo(const std::string& path, QSize size) const {
   if (!data_) return "no position solution to chart";
   const chart::ChartView view = view_.Resized(size.width(), size.height());
-  return chart::ExportScene(chart::BuildScene(*data_, view), path);
+  return chart::ExportScene(chart::BuildScene(*data_, view, chart::FontTextWidth), path);
 }
 
 void ChartWindow::ExportDialog() {

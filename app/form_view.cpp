@@ -2,14 +2,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -186,6 +189,9 @@ FormView::FormView(Form& form, FrameCloseHandler onFrameClose, double dpi)
   // smaller than the form, the client scrolls inside the window.
   scroll_ = new QScrollArea(this);
   scroll_->setFrameShape(QFrame::NoFrame);
+  // The scrolling area shows nothing of its own to act on; the keyboard
+  // reaches the controls alone.
+  scroll_->setFocusPolicy(Qt::NoFocus);
   scroll_->setWidgetResizable(false);
   client_ = new QWidget;
   client_->setObjectName("kestruneClient");
@@ -238,6 +244,29 @@ void FormView::AddWindowAction(QAction* action) {
   client_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
+void FormView::SetAccessibleName(const Control& control, const QString& name) {
+  QWidget* w = WidgetOf(control);
+  if (w == nullptr) return;
+  w->setAccessibleName(name);
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setAccessibleDescription(label->property("kestruneCaption").toString().trimmed());
+  }
+}
+
+std::unique_ptr<QMenu> FormView::LabelMenu(QLabel* label) {
+  auto menu = std::make_unique<QMenu>(this);
+  QAction* copy = menu->addAction("Copy");
+  copy->setObjectName("kestruneCopyLabel");
+  connect(copy, &QAction::triggered, this, [label] {
+    const QString selected = label->selectedText();
+    QGuiApplication::clipboard()->setText(
+        !selected.isEmpty() ? selected : label->property("kestruneCaption").toString().trimmed());
+  });
+  if (!actions().isEmpty()) menu->addSeparator();
+  menu->addActions(actions());
+  return menu;
+}
+
 void FormView::CreateWidgets() {
   std::map<const Control*, QWidget*> made;
   for (Control* c : form_.Controls()) {
@@ -249,9 +278,9 @@ void FormView::CreateWidgets() {
         auto* w = new QLabel(client_);
         w->setTextFormat(Qt::PlainText);
         // Every figure can be selected and copied; a right click opens the
-        // window's menu rather than the label's own.
+        // view's label menu (LabelMenu) rather than the label's own.
         w->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        w->setContextMenuPolicy(Qt::NoContextMenu);
+        w->setContextMenuPolicy(Qt::DefaultContextMenu);
         b->widget = w;
         break;
       }
@@ -445,6 +474,7 @@ void FormView::ApplyCaption(Binding& b) {
       const QFontMetrics fm(w->font());
       const bool wrap = HasRoomForTwoLines(w->height(), fm);
       w->setText(wrap ? WrapWords(caption, fm, w->width()) : caption);
+      if (!w->accessibleName().isEmpty()) w->setAccessibleDescription(caption.trimmed());
       ApplyGridIndent(b);
       break;
     }
@@ -617,6 +647,40 @@ void FormView::FocusOut(Binding& b, Qt::FocusReason reason) {
     static_cast<ComboBox*>(b.control)->FireLostFocus();
 }
 
+bool FormView::focusNextPrevChild(bool next) {
+  std::vector<QWidget*> order;
+  for (Control* c : form_.TabOrder()) {
+    QWidget* w = WidgetOf(*c);
+    if (w != nullptr && w->isVisibleTo(this) && w->isEnabled()) order.push_back(w);
+  }
+  if (order.empty()) return false;
+  const auto n = static_cast<std::ptrdiff_t>(order.size());
+  const auto at = std::find(order.begin(), order.end(), QApplication::focusWidget());
+  // From outside the order, Tab enters at its first control and Shift+Tab
+  // at its last.
+  std::ptrdiff_t i = at == order.end() ? (next ? 0 : n - 1) : at - order.begin() + (next ? 1 : -1);
+  QWidget* target = order[static_cast<std::size_t>((i % n + n) % n)];
+  target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  scroll_->ensureWidgetVisible(target);
+  return true;
+}
+
+bool FormView::LabelEvent(QLabel* label, QEvent* event) {
+  // A label's own selection goes to the clipboard by Ctrl+C; without one
+  // the window's copy of everything has the key (above).
+  if (event->type() == QEvent::ShortcutOverride &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy) && label->hasSelectedText()) {
+    QGuiApplication::clipboard()->setText(label->selectedText());
+    event->accept();
+    return true;
+  }
+  if (event->type() == QEvent::ContextMenu) {
+    LabelMenu(label)->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+    return true;
+  }
+  return QWidget::eventFilter(label, event);
+}
+
 bool FormView::eventFilter(QObject* watched, QEvent* event) {
   Binding* b = BindingOf(watched);
   if (b == nullptr) return QWidget::eventFilter(watched, event);
@@ -628,6 +692,7 @@ bool FormView::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   const ControlKind kind = b->control->Kind();
+  if (kind == ControlKind::Label) return LabelEvent(static_cast<QLabel*>(b->widget), event);
   if (kind != ControlKind::TextBox && kind != ControlKind::ComboBox) {
     return QWidget::eventFilter(watched, event);
   }

@@ -15,6 +15,8 @@
 
 class QAction;
 class QFontMetrics;
+class QLabel;
+class QMenu;
 class QScreen;
 class QScrollArea;
 
@@ -64,11 +66,22 @@ class FormView : public QWidget {
   // An entry of the window's right-click menu, and its shortcut anywhere in
   // the window.
   void AddWindowAction(QAction* action);
+  // Names the widget of `control` for assistive technology (a result's
+  // column and row, "Distance, 9007 M Ejde"); a label then also tells its
+  // caption as its description, kept up to date, so that a screen reader
+  // says "Distance, 9007 M Ejde: 511828.8".
+  void SetAccessibleName(const Control& control, const QString& name);
+  // The right-click menu of a label: "Copy" (its selection, or its whole
+  // caption without one), then the window's own entries.
+  std::unique_ptr<QMenu> LabelMenu(QLabel* label);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Tab and Shift+Tab follow the form's tab order over the controls that
+  // can take the focus, and nothing else (no stop on the scrolling area).
+  bool focusNextPrevChild(bool next) override;
 
  private:
   struct Binding;
@@ -86,6 +99,8 @@ class FormView : public QWidget {
   void ResolveOverlaps();
   void ApplyGridIndent(Binding& b);
   void FitClientArea();
+  // Ctrl+C and the right-click menu of a label.
+  bool LabelEvent(QLabel* label, QEvent* event);
   void FocusIn(Binding& b);
   void FocusOut(Binding& b, Qt::FocusReason reason);
   Binding* BindingOf(QObject* widget);

@@ -38,9 +38,10 @@ north (dN) and east (dE) from the least-squares fix, and the mean of those fixes
 <li><i>EXIT</i> asks whether to save the setup to Kestrune.ini in the working
 directory, where the next start reads it.</li>
 </ul>
-<p>Any figure can be selected with the mouse. Ctrl+C, or <i>Copy results</i> in the
-right-click menu, puts every result on the clipboard as tab-separated text, ready
-for a spreadsheet.</p>
+<p>Any figure can be selected with the mouse; Ctrl+C then copies the selection.
+Without a selection Ctrl+C, or <i>Copy results</i> in the right-click menu, puts every
+result on the clipboard as tab-separated text, ready for a spreadsheet. The
+right-click menu of a figure also offers <i>Copy</i>, for that figure alone.</p>
 
 <h3>Typing a position</h3>
 <p>Degrees, minutes and seconds, then the hemisphere letter:
@@ -132,16 +133,25 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   resize(QSize(560, 520).boundedTo(LargestWindowSize(screen())));
 }
 
+QString AboutText() {
+  return QString(
+             "<h3>Kestrune %1</h3>"
+             "<p>Loran-C TD and position calculations: the chain setup, the calculation "
+             "window with its station table, least-squares fix, two-LOP fixes and their mean, "
+             "and a chart of the last position solution with the LOPs, the fixes, the 95 % "
+             "error ellipse and the coastline (Chart, Ctrl+K). For whole logbooks: "
+             "kestrune-convert (TDs to positions, positions to TDs, calibration from known "
+             "points) and kestrune-chart.</p>"
+             "<p>Licensed under the MIT licence.</p>"
+             "<p>Data shipped: the positions and emission delays of the stations of the four "
+             "NELS chains 9007, 7001, 7499 and 6731 (Northwest European Loran-C System), built "
+             "into the program; the chart's coastline of NW Europe from Natural Earth 1:10m "
+             "land (public domain).</p>")
+      .arg(ProgramVersion());
+}
+
 void HelpWindow::ShowAbout() {
-  QMessageBox::about(this, "About Kestrune",
-                     QString("<h3>Kestrune %1</h3>"
-                             "<p>Loran-C TD and position calculations.</p>"
-                             "<p>Licensed under the MIT licence.</p>"
-                             "<p>Data shipped: the positions and emission delays of the stations "
-                             "of the four NELS chains 9007, 7001, 7499 and 6731 (Northwest "
-                             "European Loran-C System), built into the program. The chart will "
-                             "come with a coastline from Natural Earth (public domain).</p>")
-                         .arg(ProgramVersion()));
+  QMessageBox::about(this, "About Kestrune", AboutText());
 }
 
 }  // namespace kestrune::app

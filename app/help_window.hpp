@@ -12,6 +12,9 @@ namespace kestrune::app {
 // The version of the program, as its build names it ("2.0").
 const char* ProgramVersion();
 
+// The About box's text (rich text): what the program has and the data it ships.
+QString AboutText();
+
 class HelpWindow : public QWidget {
  public:
   explicit HelpWindow(QWidget* parent = nullptr);

@@ -1,8 +1,11 @@
 // Timings of the chart with 6 LOPs (observed at 61°N 2°E, solved from
 // 60°30'N 1°E) in a 900 x 600 view: the LOPs traced for one view at several
 // zoom levels (the scene without land, which the traces dominate), the
-// whole scene with land, its painting into an offscreen QImage, the
-// coastline file read and prepared, and the chart window opened. Before the
+// whole scene with land and its labels placed with the painter's font (one
+// redraw of the window is BuildScene and PaintScene), its painting into an
+// offscreen QImage, the coastline file read and prepared, the chart window
+// opened, and the scene of a list of 100 000 fixes (points thinned, labels
+// placed) as kestrune-chart builds it. Before the
 // benchmarks it times, once, the first opening of the chart window in a
 // fresh process, coastline file read included, as a press of Chart does.
 //   QT_QPA_PLATFORM=offscreen build/bench/kestrune_chart_bench
@@ -16,8 +19,11 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/chart_window.hpp"
+#include "chart/labels.hpp"
 #include "chart/render.hpp"
 #include "platform/locale.hpp"
 #include "util/constants.hpp"
@@ -84,9 +90,33 @@ BENCHMARK(BM_TraceLops)->Arg(-16)->Arg(0)->Arg(16)->Arg(40)->Unit(benchmark::kMi
 void BM_BuildScene(benchmark::State& state) {
   const chart::ChartData data = Data(true);
   const chart::ChartView view = ViewAt(data, static_cast<int>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(chart::BuildScene(data, view));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(chart::BuildScene(data, view, chart::FontTextWidth));
+  }
 }
 BENCHMARK(BM_BuildScene)->Arg(-16)->Arg(0)->Arg(16)->Arg(40)->Unit(benchmark::kMillisecond);
+
+// Label placement alone: a placer over the whole 6-LOP scene (every mark,
+// the title block, the scale bar and the labels in the way), then the
+// labels of 20 marks along the view's diagonal, each with its eight places.
+void BM_PlaceLabels(benchmark::State& state) {
+  const chart::ChartData data = Data(true);
+  const chart::ChartScene scene =
+      chart::BuildScene(data, ViewAt(data, static_cast<int>(state.range(0))), chart::FontTextWidth);
+  chart::Item text;
+  text.kind = chart::Item::Kind::Text;
+  text.text = "Jan Mayen 505 NM";
+  text.size = 12;
+  for (auto _ : state) {
+    chart::LabelPlacer placer(scene, chart::FontTextWidth);
+    for (int i = 0; i < 20; ++i) {
+      const chart::Pixel mark{45.0 * i, 30.0 * i};
+      chart::Item label = text;
+      benchmark::DoNotOptimize(placer.Place(label, chart::SpotsAround(mark, 4.75, 12)));
+    }
+  }
+}
+BENCHMARK(BM_PlaceLabels)->Arg(-16)->Arg(0)->Unit(benchmark::kMillisecond);
 
 void BM_PaintScene(benchmark::State& state) {
   const chart::ChartData data = Data(true);
@@ -99,6 +129,25 @@ void BM_PaintScene(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PaintScene)->Arg(-16)->Arg(0)->Arg(16)->Arg(40)->Unit(benchmark::kMillisecond);
+
+// A logbook's track of 100 000 fixes over some 60 km, framed in 1200 x 900.
+void BM_FixesScene(benchmark::State& state) {
+  std::vector<chart::LabelledFix> fixes;
+  constexpr int kFixes = 100000;
+  for (int i = 0; i < kFixes; ++i) {
+    const double t = static_cast<double>(i) / kFixes;
+    fixes.push_back(
+        {{Rad(63.5 + 0.3 * std::sin(40 * t) * t), Rad(8.5 + 0.5 * std::cos(37 * t) * t)},
+         "Haul " + std::to_string(i + 1)});
+  }
+  const chart::ChartData data =
+      chart::FixesChart(std::move(fixes), nullptr, "", "Kestrune fixes", "2024-05-17");
+  const chart::ChartView view = chart::FitFixes(data, 1200, 900);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(chart::BuildScene(data, view, chart::FontTextWidth));
+  }
+}
+BENCHMARK(BM_FixesScene)->Unit(benchmark::kMillisecond);
 
 void BM_ReadCoastline(benchmark::State& state) {
   const std::string path =

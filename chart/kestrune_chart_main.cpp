@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chart/render.hpp"
@@ -143,7 +144,7 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QGuiApplication app(qtArgc, argv);
   const std::string problem =
-      kestrune::chart::ExportFixesChart(fixes, output, {width, height}, title);
+      kestrune::chart::ExportFixesChart(std::move(fixes), output, {width, height}, title);
   if (!problem.empty()) return Fail(problem);
   return 0;
 }

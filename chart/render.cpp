@@ -14,6 +14,12 @@
 #include <QPdfWriter>
 #include <QXmlStreamWriter>
 #include <cmath>
+#include <cstdio>
+#include <map>
+#include <utility>
+
+#include "platform/runtime_fault.hpp"
+#include "util/constants.hpp"
 
 namespace kestrune::chart {
 
@@ -209,6 +215,21 @@ void WriteItem(QXmlStreamWriter& x, const Item& item) {
 
 }  // namespace
 
+double FontTextWidth(const std::string& text, double sizePx, bool bold) {
+  // One metrics object for each size and weight: making one is what costs.
+  // They are kept to the end of the process, past the application whose
+  // fonts they hold, so none is destroyed after it.
+  static auto* metrics = new std::map<std::pair<double, bool>, QFontMetricsF>;
+  auto it = metrics->find({sizePx, bold});
+  if (it == metrics->end()) {
+    Item probe;
+    probe.size = sizePx;
+    probe.bold = bold;
+    it = metrics->emplace(std::pair{sizePx, bold}, QFontMetricsF(FontOf(probe))).first;
+  }
+  return it->second.horizontalAdvance(QString::fromStdString(text));
+}
+
 void PaintScene(QPainter& painter, const ChartScene& scene) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
@@ -295,17 +316,32 @@ std::string TodayText() {
   return QDate::currentDate().toString(Qt::ISODate).toStdString();
 }
 
-std::string ExportFixesChart(const std::vector<LabelledFix>& fixes, const std::string& path,
-                             QSize size, const std::string& title) {
+std::string ExportFixesChart(std::vector<LabelledFix> fixes, const std::string& path, QSize size,
+                             const std::string& title) {
   if (fixes.empty()) return "no fixes to chart";
   if (size.width() < kMinExportSide || size.height() < kMinExportSide ||
       size.width() > kMaxExportSide || size.height() > kMaxExportSide) {
     return "the chart size must be 16 to 16384 pixels each way";
   }
+  // Mercator ends short of the poles.
+  for (std::size_t i = 0; i < fixes.size(); ++i) {
+    const double lat = constants::Degrees(fixes[i].position.lat);
+    if (!(std::fabs(lat) <= constants::kChartMaxLatitude)) {
+      char degrees[32];
+      std::snprintf(degrees, sizeof degrees, "%.10g", lat);
+      return "fix " + std::to_string(i + 1) + " lies at latitude " + degrees +
+             ", beyond the 85 degrees north or south where the chart's Mercator projection ends";
+    }
+  }
   const LoadedCoast& coast = ProgramCoast();
-  const ChartData data = FixesChart(fixes, coast.layer, coast.problem, title, TodayText());
-  const ChartView view = FitFixes(data, size.width(), size.height());
-  return ExportScene(BuildScene(data, view), path);
+  try {
+    const ChartData data =
+        FixesChart(std::move(fixes), coast.layer, coast.problem, title, TodayText());
+    const ChartView view = FitFixes(data, size.width(), size.height());
+    return ExportScene(BuildScene(data, view, FontTextWidth), path);
+  } catch (const RuntimeFault& fault) {
+    return std::string("the fixes cannot be charted: ") + fault.what();
+  }
 }
 
 }  // namespace kestrune::chart

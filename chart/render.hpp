@@ -14,6 +14,10 @@ class QPainter;
 
 namespace kestrune::chart {
 
+// The width in pixels of `text` as PaintScene writes it (FontOf the item):
+// the measure BuildScene places the labels with. Needs a QGuiApplication.
+double FontTextWidth(const std::string& text, double sizePx, bool bold);
+
 // Paints `scene` on a device of scene.width by scene.height pixels.
 void PaintScene(QPainter& painter, const ChartScene& scene);
 
@@ -42,7 +46,7 @@ std::string TodayText();
 // written to `path` (.png, .svg or .pdf) at `size` pixels (each side 16 to
 // 16384): what a command-line conversion draws. Returns an empty string or
 // the problem.
-std::string ExportFixesChart(const std::vector<LabelledFix>& fixes, const std::string& path,
-                             QSize size, const std::string& title = "Kestrune fixes");
+std::string ExportFixesChart(std::vector<LabelledFix> fixes, const std::string& path, QSize size,
+                             const std::string& title = "Kestrune fixes");
 
 }  // namespace kestrune::chart

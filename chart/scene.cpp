@@ -12,6 +12,7 @@
 #include <cmath>
 #include <utility>
 
+#include "chart/labels.hpp"
 #include "loran/fixes.hpp"
 #include "loran/geodesic.hpp"
 #include "loran/prediction.hpp"
@@ -38,12 +39,25 @@ constexpr std::uint32_t kStationColour = 0x1A237E;
 constexpr double kFontPx = 12.0;
 constexpr double kTitleFontPx = 12.5;
 constexpr double kLabelInset = 36.0;  // a LOP's label stays this far inside the view
+constexpr double kFixSize = 8.0;      // marks, pixels across
+constexpr double kPairSize = 7.0;
+constexpr double kStationSize = 12.0;
+constexpr double kMarkStroke = 1.5;
 constexpr double kArrowInset = 10.0;  // arrows toward far stations end this far inside
 constexpr double kArrowLength = 34.0;
 constexpr double kFitMargin = 70.0;
 constexpr double kFitMinSpan = 2000.0;  // plane metres
 constexpr double kScaleBarMax = 160.0;
 constexpr int kEllipsePoints = 96;
+
+// How far a mark of `size` pixels across reaches from its centre, its stroke included.
+double MarkRadius(double size) {
+  return size / 2 + kMarkStroke / 2;
+}
+
+void AppendSpotsAround(std::vector<LabelSpot>& spots, Pixel mark, double radius, double sizePx) {
+  for (const LabelSpot& spot : SpotsAround(mark, radius, sizePx)) spots.push_back(spot);
+}
 
 std::string CoordText(loran::GeoPoint p) {
   return text::FormatLatLon(constants::Degrees(p.lat), "LAT", 3) + "  " +
@@ -59,7 +73,7 @@ Item Marker(const char* cls, Pixel at, Item::Shape shape, double size, std::uint
   m.shape = shape;
   m.size = size;
   m.stroke = stroke;
-  m.width = 1.5;
+  m.width = kMarkStroke;
   m.filled = filled;
   m.fill = fill;
   return m;
@@ -181,7 +195,8 @@ void AddScaleBar(ChartScene& scene, const ChartData& data, const ChartView& view
   scene.items.push_back(Text("scale-bar", {(x0 + x1) / 2, y - 6}, bar.label, 0, kInk));
 }
 
-void AddLops(ChartScene& scene, const ChartData& data, const ChartView& view) {
+void AddLops(ChartScene& scene, const ChartData& data, const ChartView& view,
+             std::vector<LabelRequest>& labels) {
   const loran::GeoPoint start =
       data.lsqFix ? *data.lsqFix
                   : (data.mean ? *data.mean : data.estimate.value_or(loran::GeoPoint{}));
@@ -193,7 +208,6 @@ void AddLops(ChartScene& scene, const ChartData& data, const ChartView& view) {
     return (kTraceStepPixels + kTraceStepGrowth * d) * view.metresPerPixel /
            data.projection.ScaleAt(p.lat);
   };
-  std::vector<Pixel> placed;
   const Pixel title = TitleCorner(data.titleBlock);
   for (std::size_t i = 0; i < data.lops.size(); ++i) {
     const TracedLop trace =
@@ -205,40 +219,27 @@ void AddLops(ChartScene& scene, const ChartData& data, const ChartView& view) {
     for (const loran::GeoPoint& p : trace.points) {
       line.push_back(view.ToPixel(data.projection.Forward(p)));
     }
-    // The label near one end of the line's stretch in the view: the end
-    // farther from the labels placed before, so that LOPs crossing near
-    // the fix do not stack their labels.
-    std::vector<Pixel> ends;
+    // The label near either end of the line's stretch in the view, or
+    // further in, clear of the title block.
+    std::vector<Pixel> inside;
     for (const Pixel& p : line) {
       const bool underTitle = p.x < title.x + kLabelInset && p.y < title.y + kLabelInset;
       if (p.x >= kLabelInset && p.y >= kLabelInset && p.x <= view.width - kLabelInset &&
           p.y <= view.height - kLabelInset && !underTitle) {
-        if (ends.size() < 2) ends.push_back(p);
-        ends.back() = p;
+        inside.push_back(p);
       }
     }
-    std::optional<Pixel> labelAt;
-    double room = -1.0;
-    for (const Pixel& end : ends) {
-      double nearest = 1e9;
-      for (const Pixel& other : placed)
-        nearest = std::min(nearest, std::hypot(end.x - other.x, end.y - other.y));
-      if (nearest > room) {
-        room = nearest;
-        labelAt = end;
-      }
+    LabelRequest label{Text("lop-label", {}, data.lops[i].label, -1, colour, kFontPx, true),
+                       SpotsAlongLine(inside, view.width, kFontPx)};
+    if (!inside.empty()) {
+      label.hover = "LOP " + data.lops[i].label;
+      label.hoverAt = inside[inside.size() / 2];
+      labels.push_back(std::move(label));
     }
-    if (labelAt) placed.push_back(*labelAt);
     Item item = Line("lop", std::move(line), colour, data.lops[i].lop.weight > 0.0 ? 2.0 : 1.2,
                      !(data.lops[i].lop.weight > 0.0));
     item.id = "lop-" + std::to_string(i + 1);
     scene.items.push_back(std::move(item));
-    // The label reads toward the middle of the view, so that it stays in it.
-    if (labelAt) {
-      const bool right = labelAt->x > view.width / 2;
-      scene.items.push_back(Text("lop-label", {labelAt->x + (right ? -6 : 6), labelAt->y - 6},
-                                 data.lops[i].label, right ? 1 : -1, colour, kFontPx, true));
-    }
   }
 }
 
@@ -264,15 +265,19 @@ void AddEllipse(ChartScene& scene, const ChartData& data, const ChartView& view)
   scene.items.push_back(std::move(item));
 }
 
-void AddStations(ChartScene& scene, const ChartData& data, const ChartView& view) {
+void AddStations(ChartScene& scene, const ChartData& data, const ChartView& view,
+                 std::vector<LabelRequest>& labels) {
   const loran::GeoPoint middle = data.projection.Reverse(view.centre);
   for (const ChartData::PlotStation& s : data.stations) {
     const Pixel p = view.ToPixel(data.projection.Forward(s.at));
     if (Outside(view, p) == 0.0 && p.x > kArrowInset && p.y > kArrowInset &&
         p.x < view.width - kArrowInset && p.y < view.height - kArrowInset) {
-      scene.items.push_back(
-          Marker("station", p, Item::Shape::Triangle, 12, kStationColour, true, kStationColour));
-      scene.items.push_back(Text("station", {p.x + 9, p.y + 4}, s.name, -1, kStationColour));
+      scene.items.push_back(Marker("station", p, Item::Shape::Triangle, kStationSize,
+                                   kStationColour, true, kStationColour));
+      LabelRequest label{Text("station", {}, s.name, -1, kStationColour),
+                         {{{p.x + 9, p.y + 4}, -1}}};
+      AppendSpotsAround(label.spots, p, MarkRadius(kStationSize), kFontPx);
+      labels.push_back(std::move(label));
       scene.targets.push_back({p, "Station " + s.name + "  " + CoordText(s.at)});
       continue;
     }
@@ -299,14 +304,36 @@ void AddStations(ChartScene& scene, const ChartData& data, const ChartView& view
           " " + Round(loran::GeoDistAz(middle, s.at).distance / kMetresPerNauticalMile) + " NM";
     } catch (const RuntimeFault&) {
     }
-    const Pixel at{tail.x - u.x * 4, tail.y - u.y * 4 + 4};
-    scene.items.push_back(
-        Text("station-arrow", at, label, u.x > 0.3 ? 1 : (u.x < -0.3 ? -1 : 0), kStationColour));
+    LabelRequest request{Text("station-arrow", {}, label, -1, kStationColour),
+                         SpotsBesideArrow(tail, u, kFontPx)};
+    request.target = scene.targets.size();
+    request.hover = "Station " + label + "  " + CoordText(s.at);
+    labels.push_back(std::move(request));
     scene.targets.push_back({tip, "Station " + s.name + "  " + CoordText(s.at)});
   }
 }
 
-void AddPoints(ChartScene& scene, const ChartData& data, const ChartView& view) {
+// The labels of the fixes drawn, in list order, up to kMaxLabelledFixes.
+void AddFixLabels(ChartScene& scene, const ChartData& data, const ChartView& view,
+                  const std::vector<std::size_t>& drawnFixes, LabelPlacer& placer) {
+  int labelled = 0;
+  for (std::size_t i : drawnFixes) {
+    if (labelled >= kMaxLabelledFixes) break;
+    const LabelledFix& f = data.fixes[i];
+    if (f.label.empty()) continue;
+    const Pixel p = view.ToPixel(data.projection.Forward(f.position));
+    Item text = Text("fix-label", {}, f.label, -1, kInk);
+    std::vector<LabelSpot> spots = {{{p.x + 7, p.y - 5}, -1}};
+    AppendSpotsAround(spots, p, MarkRadius(kFixSize), kFontPx);
+    if (placer.Place(text, spots)) {
+      scene.items.push_back(std::move(text));
+      ++labelled;
+    }
+  }
+}
+
+void AddPoints(ChartScene& scene, const ChartData& data, const ChartView& view,
+               std::vector<LabelRequest>& labels, std::vector<std::size_t>& drawnFixes) {
   auto at = [&](loran::GeoPoint g) { return view.ToPixel(data.projection.Forward(g)); };
   if (data.lsqFix && data.coastDistance && !data.coastDistance->onLand) {
     if (auto seen = InView(view, at(*data.lsqFix), at(data.coastDistance->nearest))) {
@@ -321,9 +348,11 @@ void AddPoints(ChartScene& scene, const ChartData& data, const ChartView& view) 
   for (const ChartData::PairFix& f : data.pairs) {
     const Pixel p = at(f.at);
     scene.items.push_back(
-        Marker("pair-fix", p, Item::Shape::Square, 7, kPairColour, true, 0xFFFFFF));
-    scene.items.push_back(
-        Text("pair-fix", {p.x + 6, p.y + 12}, std::to_string(f.k), -1, kPairColour, kFontPx - 1));
+        Marker("pair-fix", p, Item::Shape::Square, kPairSize, kPairColour, true, 0xFFFFFF));
+    LabelRequest label{Text("pair-fix", {}, std::to_string(f.k), -1, kPairColour, kFontPx - 1),
+                       {{{p.x + 6, p.y + 12}, -1}}};
+    AppendSpotsAround(label.spots, p, MarkRadius(kPairSize), kFontPx - 1);
+    labels.push_back(std::move(label));
     scene.targets.push_back({p, "Pair fix " + std::to_string(f.k) + "  " + CoordText(f.at)});
   }
   if (data.mean) {
@@ -331,12 +360,14 @@ void AddPoints(ChartScene& scene, const ChartData& data, const ChartView& view) 
     scene.items.push_back(Marker("mean", p, Item::Shape::Diamond, 11, kPairColour, true, 0xFFD54F));
     scene.targets.push_back({p, "Mean of the pair fixes  " + CoordText(*data.mean)});
   }
-  for (const LabelledFix& f : data.fixes) {
+  DrawnSquares drawn(view.width, view.height, kFixSize);
+  for (std::size_t i = 0; i < data.fixes.size(); ++i) {
+    const LabelledFix& f = data.fixes[i];
     const Pixel p = at(f.position);
-    scene.items.push_back(Marker("fix", p, Item::Shape::Circle, 8, kFixColour, true, kFixColour));
-    if (!f.label.empty()) {
-      scene.items.push_back(Text("fix-label", {p.x + 7, p.y - 5}, f.label, -1, kInk));
-    }
+    if (!drawn.Claim(p)) continue;
+    drawnFixes.push_back(i);
+    scene.items.push_back(
+        Marker("fix", p, Item::Shape::Circle, kFixSize, kFixColour, true, kFixColour));
     scene.targets.push_back(
         {p, (f.label.empty() ? "Fix" : f.label) + "  " + CoordText(f.position)});
   }
@@ -442,24 +473,25 @@ ChartData SolutionChart(const loran::PositionSolution& solution, const loran::Ca
   return d;
 }
 
-ChartData FixesChart(const std::vector<LabelledFix>& fixes, std::shared_ptr<const CoastLayer> coast,
+ChartData FixesChart(std::vector<LabelledFix> fixes, std::shared_ptr<const CoastLayer> coast,
                      std::string coastProblem, const std::string& title, const std::string& date) {
   ChartData d;
   d.coast = std::move(coast);
   d.coastProblem = std::move(coastProblem);
-  d.fixes = fixes;
+  d.fixes = std::move(fixes);
   // The middle of the fixes' extent, so that no wrap of the longitude splits them.
-  if (!fixes.empty()) {
-    double lat0 = fixes.front().position.lat, lat1 = lat0;
-    double lon0 = fixes.front().position.lon, lon1 = lon0;
-    for (const LabelledFix& f : fixes) {
+  if (!d.fixes.empty()) {
+    double lat0 = d.fixes.front().position.lat, lat1 = lat0;
+    double lon0 = d.fixes.front().position.lon, lon1 = lon0;
+    for (const LabelledFix& f : d.fixes) {
       lat0 = std::min(lat0, f.position.lat), lat1 = std::max(lat1, f.position.lat);
       lon0 = std::min(lon0, f.position.lon), lon1 = std::max(lon1, f.position.lon);
     }
     d.projection = Mercator(loran::GeoPoint{(lat0 + lat1) / 2, (lon0 + lon1) / 2});
   }
   d.titleBlock.push_back(title + "  " + date);
-  d.titleBlock.push_back(std::to_string(fixes.size()) + (fixes.size() == 1 ? " fix" : " fixes"));
+  d.titleBlock.push_back(std::to_string(d.fixes.size()) +
+                         (d.fixes.size() == 1 ? " fix" : " fixes"));
   if (!d.coast) d.titleBlock.push_back(CoastLine(d));
   return d;
 }
@@ -487,7 +519,7 @@ ChartView FitFixes(const ChartData& data, double width, double height) {
   return view;
 }
 
-ChartScene BuildScene(const ChartData& data, const ChartView& view) {
+ChartScene BuildScene(const ChartData& data, const ChartView& view, const TextWidth& width) {
   ChartScene scene;
   scene.width = view.width;
   scene.height = view.height;
@@ -502,12 +534,18 @@ ChartScene BuildScene(const ChartData& data, const ChartView& view) {
     land.fill = kLand;
     scene.items.push_back(std::move(land));
   }
-  if (data.catalogue != nullptr) AddLops(scene, data, view);
+  std::vector<LabelRequest> labels;
+  std::vector<std::size_t> drawnFixes;
+  if (data.catalogue != nullptr) AddLops(scene, data, view, labels);
   AddEllipse(scene, data, view);
-  AddPoints(scene, data, view);
-  if (data.catalogue != nullptr) AddStations(scene, data, view);
+  AddPoints(scene, data, view, labels, drawnFixes);
+  if (data.catalogue != nullptr) AddStations(scene, data, view, labels);
   AddScaleBar(scene, data, view);
   AddTitleBlock(scene, data.titleBlock);
+  // The labels go last, each where it covers nothing drawn before it.
+  LabelPlacer placer(scene, width);
+  PlaceLabels(scene, placer, labels);
+  AddFixLabels(scene, data, view, drawnFixes, placer);
   return scene;
 }
 

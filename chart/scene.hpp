@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -74,7 +75,7 @@ ChartData SolutionChart(const loran::PositionSolution& solution, const loran::Ca
                         std::shared_ptr<const CoastLayer> coast, std::string coastProblem,
                         double sigmaTd, const std::string& date);
 // The chart of a list of fixes, such as a converted logbook.
-ChartData FixesChart(const std::vector<LabelledFix>& fixes, std::shared_ptr<const CoastLayer> coast,
+ChartData FixesChart(std::vector<LabelledFix> fixes, std::shared_ptr<const CoastLayer> coast,
                      std::string coastProblem, const std::string& title, const std::string& date);
 
 // The view of `width` by `height` pixels that frames the fixes of `data`
@@ -116,11 +117,24 @@ struct ChartScene {
   std::vector<HoverTarget> targets;
 };
 
+// The advance width in pixels of UTF-8 `text` in the chart's face at
+// `sizePx` pixels (> 0), bold or not.
+using TextWidth = std::function<double(const std::string& text, double sizePx, bool bold)>;
+// An estimate from the count of characters, for want of a font (the
+// painter's own measure is FontTextWidth in chart/render.hpp).
+double EstimatedTextWidth(const std::string& text, double sizePx, bool bold);
+
 // The scene of `view`: land, LOPs traced across the view, ellipse, fixes,
 // stations (a line toward each one outside the view), scale bar, title
 // block. The traces are made for this view, so their steps stay a few
-// pixels long at every scale.
-ChartScene BuildScene(const ChartData& data, const ChartView& view);
+// pixels long at every scale. Labels, measured with `width`, stand where
+// they cover no other label, mark, title block or scale bar (chart/labels.hpp);
+// one left out is said by the hover of its mark. Of a list of fixes, a fix
+// within kFixThinningPixels of a point already drawn is not drawn again,
+// and at most kMaxLabelledFixes are labelled, the first in the list that
+// have room.
+ChartScene BuildScene(const ChartData& data, const ChartView& view,
+                      const TextWidth& width = EstimatedTextWidth);
 
 // The target within `radius` pixels of `p` nearest to it, or null.
 const HoverTarget* TargetNear(const ChartScene& scene, Pixel p, double radius);

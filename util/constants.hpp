@@ -221,3 +221,15 @@ inline constexpr int kQuotedCellBytes = 40;
 inline constexpr int kRowsPerThread = 256;
 
 }  // namespace kestrune::constants
+
+namespace kestrune::constants {
+
+// A chart of a list of fixes (a converted logbook): at most this many fixes
+// are labelled, the first in the list whose label has room, and a fix whose
+// point falls in a square of this many pixels that holds a point already
+// drawn is not drawn again (the point, 8 pixels across, covers it). A chart
+// of any number of fixes is then bounded by its size in pixels.
+inline constexpr int kMaxLabelledFixes = 1000;
+inline constexpr double kFixThinningPixels = 2.0;
+
+}  // namespace kestrune::constants
