@@ -19,6 +19,7 @@
 #include "chart/render.hpp"
 #include "loran/fixes.hpp"
 #include "loran/prediction.hpp"
+#include "loran/solution.hpp"
 #include "platform/locale.hpp"
 #include "util/constants.hpp"
 
@@ -33,25 +34,14 @@ double Rad(double degrees) {
 
 // LOPs of the given master and secondary indices with the TDs of `truth`,
 // solved from `start` as CALC Pos Solutions does.
-PositionSolution Solve(const std::vector<std::pair<std::int16_t, std::int16_t>>& pairs,
-                       loran::GeoPoint truth, loran::GeoPoint start) {
+loran::PositionSolution Solve(const std::vector<std::pair<std::int16_t, std::int16_t>>& pairs,
+                              loran::GeoPoint truth, loran::GeoPoint start) {
   const loran::Catalogue& cat = loran::NelsCatalogue();
-  PositionSolution s;
-  s.estimate = start;
+  loran::SolutionRequest request;
+  request.start = start;
   for (auto [m, sec] : pairs)
-    s.lops.push_back({m, sec, loran::PredictPair(cat, truth, m, sec).td, 1.0});
-  s.lsq = loran::LsqFix(cat, s.lops, s.estimate);
-  TwoLopMean mean;
-  for (std::size_t i = 0; i < s.lops.size(); ++i) {
-    for (std::size_t j = i + 1; j < s.lops.size(); ++j) {
-      s.pairs.push_back({static_cast<int>(i + 1), static_cast<int>(j + 1),
-                         loran::TwoLopFix(cat, s.lops[i], s.lops[j], s.estimate)});
-      mean.Add(s.pairs.back().fix);
-    }
-  }
-  s.mean = mean.Mean();
-  s.complete = true;
-  return s;
+    request.lops.push_back({m, sec, loran::PredictPair(cat, truth, m, sec).td, 1.0});
+  return loran::SolvePosition(cat, request);
 }
 
 // What the painter covers with a text: its glyphs' box at the anchor, with
