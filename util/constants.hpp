@@ -217,5 +217,27 @@ inline constexpr int kFaddeevaSeriesTerms = 200;
 // kGroundwaveTableReach metres, read by cubic interpolation.
 inline constexpr double kGroundwaveTableSqrtStep = 0.125;
 inline constexpr double kGroundwaveTableReach = 4000000.0;
+// The coastline file may be at most this many bytes (the shipped one is
+// about 107 KB); the land mask's cells are this many degrees square.
+inline constexpr unsigned long long kCoastlineFileLimit = 64ull << 20;
+inline constexpr double kLandMaskCell = 0.05;
+// Millington's method: the ground along a path is sampled every
+// kAsfSampleStep metres at most, and a change of ground placed by this many
+// bisections (1000 m / 2^6, 16 m); the path's points are exact every
+// kAsfNodeSpacing metres and linear in latitude and longitude between.
+inline constexpr double kAsfSampleStep = 1000.0;
+inline constexpr int kAsfBisections = 6;
+inline constexpr double kAsfNodeSpacing = 20000.0;
+// A fix reads the ASF of a station bilinearly between grid nodes this many
+// degrees apart (1.1 km of latitude); kAsfGridColumns numbers the nodes.
+inline constexpr double kAsfGridStep = 0.01;
+inline constexpr long long kAsfGridColumns = 100000;
+// A fix with the ASF model is taken again until the ASF moves by less than
+// this (us), at most this many times.
+inline constexpr double kAsfFixTolerance = 1e-4;
+inline constexpr int kAsfFixPasses = 8;
+// A conductivity file may hold at most this many bytes and points a ring.
+inline constexpr unsigned long long kConductivityFileLimit = 16ull << 20;
+inline constexpr unsigned long long kConductivityPointLimit = 1000000;
 
 }  // namespace kestrune::constants
