@@ -352,12 +352,20 @@ Converter::Converter(const Options& options, const std::vector<std::string>* hea
       datumColumn_ = static_cast<int>(resultNames_.size());
       resultNames_.push_back("datum");
     }
+    asfColumn_ = resultNames_.size();
+    if (setup.asf) {
+      for (const std::string& s : suffix) resultNames_.push_back("asf_us_" + s);
+    }
     resultNames_.insert(resultNames_.end(), {"other_crossing_km", "completed", "status"});
     if (!lops_.empty()) grid_ = Grid(lops_);  // built before the threads start
   } else if (options.command == Command::kPredict) {
     resultNames_ = {"pos_lat", "pos_lon", "pos_lat_text", "pos_lon_text"};
     for (const std::string& s : suffix) resultNames_.push_back("td_" + s);
     for (const std::string& s : suffix) resultNames_.push_back("gradient_" + s);
+    asfColumn_ = resultNames_.size();
+    if (setup.asf) {
+      for (const std::string& s : suffix) resultNames_.push_back("asf_us_" + s);
+    }
     if (options.datum.ed50) {
       datumColumn_ = static_cast<int>(resultNames_.size());
       resultNames_.push_back("datum");
@@ -780,6 +788,8 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
     residuals = lsq.residuals;
   }
 
+  if (setup_.asf && !TakeAsfOff(lops, slots, fix, residuals, out, status)) return;
+
   // The geometry at the fix: its GDOP and whether it lies inside the coverage.
   const std::vector<loran::LopView> views = loran::ViewFrom(catalogue_, pairs, fix);
   if (n == 2) {
@@ -841,11 +851,12 @@ void Converter::Predict(const Row& row, OutRow& out, std::string& status) const 
   if (!at) return;
   WritePosition(*at, 0, out);
   out.hasPosition = true;
-  const std::size_t n = (resultNames_.size() - (datumColumn_ < 0 ? 5 : 6)) / 2;
+  const std::size_t n = (resultNames_.size() - (datumColumn_ < 0 ? 5 : 6)) / (setup_.asf ? 3 : 2);
   for (std::size_t k = 0; k < pairs.size(); ++k) {
     const loran::PairPrediction p =
         loran::PredictPair(catalogue_, at->wgs84, pairs[k].master, pairs[k].secondary);
-    out.results[4 + slots[k]] = Cell{text::Format(p.td + offsets[k], "#.000", '.'), true};
+    const double asf = setup_.asf ? PredictedAsf(pairs[k], at->wgs84, out, slots[k]) : 0.0;
+    out.results[4 + slots[k]] = Cell{text::Format(p.td + offsets[k] + asf, "#.000", '.'), true};
     out.results[4 + n + slots[k]] = Cell{text::Format(p.direction.gradient, "0", '.'), true};
   }
 }

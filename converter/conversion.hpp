@@ -108,6 +108,15 @@ class Converter {
   void WritePosition(const Position& p, std::size_t first, OutRow& out) const;
   void Fix(const Row& row, OutRow& out, std::string& status) const;
   void Predict(const Row& row, OutRow& out, std::string& status) const;
+  // --asf model: the fix again with the model's ASF off every TD; the TDs,
+  // fix and residuals become those, the ASF goes to its columns. False with
+  // `status` set when the model's fix fails.
+  // --asf model: the ASF of a LOP at a position, also written to its column.
+  double PredictedAsf(const loran::LopPair& pair, loran::GeoPoint at, OutRow& out,
+                      std::size_t slot) const;
+  bool TakeAsfOff(std::vector<loran::Lop>& lops, const std::vector<std::size_t>& slots,
+                  loran::GeoPoint& fix, std::vector<double>& residuals, OutRow& out,
+                  std::string& status) const;
   std::shared_ptr<const loran::CoverageGrid> Grid(const std::vector<loran::LopPair>& lops) const;
 
   const Options& options_;
@@ -129,6 +138,7 @@ class Converter {
   std::vector<std::string> resultNames_;
   std::size_t accuracyColumn_ = 0;  // fix: ellipse_major_m, then minor, azimuth, drms2
   int datumColumn_ = -1;            // the datum column, -1 on WGS 84
+  std::size_t asfColumn_ = 0;       // --asf model: the first asf_us_ column
   std::vector<std::string> warnings_;
 };
 

@@ -1,0 +1,38 @@
+// The ASF model in the conversion of a row: taken off the TDs of a fix,
+// added to the TDs of a prediction, and written to the asf_us_ columns.
+#include <cmath>
+
+#include "converter/conversion.hpp"
+#include "converter/run_setup.hpp"
+#include "loran/asf.hpp"
+#include "util/numeric_text.hpp"
+
+namespace kestrune::convert {
+
+bool Converter::TakeAsfOff(std::vector<loran::Lop>& lops, const std::vector<std::size_t>& slots,
+                           loran::GeoPoint& fix, std::vector<double>& residuals, OutRow& out,
+                           std::string& status) const {
+  const loran::AsfFix corrected = loran::FixWithAsf(catalogue_, lops, fix, *setup_.asf);
+  if (!corrected.converged) {
+    status = corrected.problem;
+    return false;
+  }
+  fix = corrected.fix;
+  lops = corrected.lops;
+  residuals = corrected.residuals;
+  for (std::size_t k = 0; k < lops.size(); ++k) {
+    out.results[asfColumn_ + slots[k]] = Cell{text::Format(corrected.asf[k], "0.000", '.'), true};
+  }
+  return true;
+}
+
+double Converter::PredictedAsf(const loran::LopPair& pair, loran::GeoPoint at, OutRow& out,
+                               std::size_t slot) const {
+  const loran::Lop lop{static_cast<std::int16_t>(pair.master),
+                       static_cast<std::int16_t>(pair.secondary), 0.0, 1.0};
+  const double asf = setup_.asf->LopAsf(lop, at);
+  out.results[asfColumn_ + slot] = Cell{text::Format(asf, "0.000", '.'), true};
+  return asf;
+}
+
+}  // namespace kestrune::convert
