@@ -53,14 +53,18 @@ bool InsideRings(const std::vector<std::vector<GeoPoint>>& rings, GeoPoint at) {
 class PathPoints {
  public:
   PathPoints(GeoPoint from, GeoPoint to) {
+    // Latitude and longitude only: the line skips the reduced length and area.
+    using Caps = GeographicLib::GeodesicLine;
     const GeographicLib::GeodesicLine line = GeographicLib::Geodesic::WGS84().InverseLine(
-        Degrees(from.lat), Degrees(from.lon), Degrees(to.lat), Degrees(to.lon));
+        Degrees(from.lat), Degrees(from.lon), Degrees(to.lat), Degrees(to.lon),
+        Caps::LATITUDE | Caps::LONGITUDE | Caps::DISTANCE_IN);
     length_ = line.Distance();
     const int n = std::max(1, static_cast<int>(std::ceil(length_ / kAsfNodeSpacing)));
     spacing_ = length_ / n;
     for (int i = 0; i <= n; ++i) {
-      double lat = 0.0, lon = 0.0;
-      line.Position(spacing_ * i, lat, lon);
+      double lat = 0.0, lon = 0.0, unused = 0.0;
+      line.GenPosition(false, spacing_ * i, Caps::LATITUDE | Caps::LONGITUDE, lat, lon, unused,
+                       unused, unused, unused, unused, unused);
       nodes_.push_back(GeoPoint{Radians(lat), Radians(lon)});
     }
     // Unwrapped so that interpolation never crosses the antimeridian.
@@ -233,8 +237,8 @@ double AsfField::Node(std::int64_t row, std::int64_t col) const {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (const auto it = nodes_.find(key); it != nodes_.end()) return it->second;
   }
-  const GeoPoint at{Radians(static_cast<double>(row) * kAsfGridStep),
-                    Radians(static_cast<double>(col) * kAsfGridStep)};
+  const GeoPoint at{Radians(static_cast<double>(row) * kAsfGridLatStep),
+                    Radians(static_cast<double>(col) * kAsfGridLonStep)};
   const double value = model_->Asf(station_, at);
   const std::lock_guard<std::mutex> lock(mutex_);
   nodes_.emplace(key, value);
@@ -242,8 +246,8 @@ double AsfField::Node(std::int64_t row, std::int64_t col) const {
 }
 
 double AsfField::At(GeoPoint at) const {
-  const double u = Degrees(at.lat) / kAsfGridStep;
-  const double v = Degrees(at.lon) / kAsfGridStep;
+  const double u = Degrees(at.lat) / kAsfGridLatStep;
+  const double v = Degrees(at.lon) / kAsfGridLonStep;
   const auto r = static_cast<std::int64_t>(std::floor(u));
   const auto c = static_cast<std::int64_t>(std::floor(v));
   const double fu = u - static_cast<double>(r);

@@ -92,7 +92,7 @@ class AsfModel {
 };
 
 // The ASF of one station over an area, computed exactly at the nodes of a
-// grid (kAsfGridStep degrees) as they are first needed and read between
+// grid (kAsfGridLatStep by kAsfGridLonStep degrees) as they are first needed and read between
 // them bilinearly: a fix asks at many nearby positions. Safe to use from
 // several threads at once.
 class AsfField {

@@ -229,12 +229,14 @@ inline constexpr double kAsfSampleStep = 1000.0;
 inline constexpr int kAsfBisections = 6;
 inline constexpr double kAsfNodeSpacing = 20000.0;
 // A fix reads the ASF of a station bilinearly between grid nodes this many
-// degrees apart (1.1 km of latitude); kAsfGridColumns numbers the nodes.
-inline constexpr double kAsfGridStep = 0.01;
+// degrees of latitude and of longitude apart (1.1 km by 1.0 km at 63 N);
+// kAsfGridColumns numbers the nodes.
+inline constexpr double kAsfGridLatStep = 0.01;
+inline constexpr double kAsfGridLonStep = 0.02;
 inline constexpr long long kAsfGridColumns = 100000;
 // A fix with the ASF model is taken again until the ASF moves by less than
-// this (us), at most this many times.
-inline constexpr double kAsfFixTolerance = 1e-4;
+// this (us; 0.3 m of range), at most this many times.
+inline constexpr double kAsfFixTolerance = 1e-3;
 inline constexpr int kAsfFixPasses = 8;
 // A conductivity file may hold at most this many bytes and points a ring.
 inline constexpr unsigned long long kConductivityFileLimit = 16ull << 20;

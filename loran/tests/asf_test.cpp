@@ -89,7 +89,7 @@ TEST(Asf, FieldReadsTheNodesBilinearly) {
   const GeoPoint station = At(62.3, 5.3);
   const AsfField field(Model(), station);
   EXPECT_NEAR(field.At(At(64.0, 10.5)), Model()->Asf(station, At(64.0, 10.5)), 1e-12);
-  const double mid = field.At(At(64.005, 10.5));
+  const double mid = field.At(At(64.005, 10.5));  // half-way between two nodes of latitude
   const double lo = Model()->Asf(station, At(64.0, 10.5));
   const double hi = Model()->Asf(station, At(64.01, 10.5));
   EXPECT_NEAR(mid, 0.5 * (lo + hi), 1e-9);
