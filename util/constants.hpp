@@ -176,7 +176,7 @@ inline constexpr double kSurfaceRefractiveIndex = 1.000338;
 // 6370 km, a refractivity gradient of -31 N-units/km. It is the radius with
 // which the seawater curve (5 S/m, epsilon 80) stays closest to the secondary
 // phase formula above from 20 to 3000 km (largest difference 0.017 us; with
-// the 4/3 earth of the standard atmosphere it would be 0.27 us at 3000 km).
+// the 4/3 earth of the standard atmosphere it would be 0.28 us at 3000 km).
 inline constexpr double kGroundwaveEarthRadius = 7918000.0;
 // NTIA's validation runs: a_e = a0 / (1 - 0.04665 exp(0.005577 Ns)) with
 // a0 = 6370 km and the surface refractivity Ns = 315 N-units.
