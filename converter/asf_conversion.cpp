@@ -1,6 +1,8 @@
 // The ASF model in the conversion of a row: taken off the TDs of a fix,
 // added to the TDs of a prediction, and written to the asf_us_ columns.
 #include <cmath>
+#include <optional>
+#include <stdexcept>
 
 #include "converter/conversion.hpp"
 #include "converter/run_setup.hpp"
@@ -26,11 +28,15 @@ bool Converter::TakeAsfOff(std::vector<loran::Lop>& lops, const std::vector<std:
   return true;
 }
 
-double Converter::PredictedAsf(const loran::LopPair& pair, loran::GeoPoint at, OutRow& out,
-                               std::size_t slot) const {
-  const loran::Lop lop{static_cast<std::int16_t>(pair.master),
-                       static_cast<std::int16_t>(pair.secondary), 0.0, 1.0};
-  const double asf = setup_.asf->LopAsf(lop, at);
+std::optional<double> Converter::PredictedAsf(const loran::LopPair& pair, loran::GeoPoint at,
+                                              OutRow& out, std::size_t slot) const {
+  const loran::Lop lop{pair.master, pair.secondary, 0.0, 1.0};
+  double asf = 0.0;
+  try {
+    asf = setup_.asf->LopAsf(lop, at);
+  } catch (const std::invalid_argument&) {
+    return std::nullopt;
+  }
   out.results[asfColumn_ + slot] = Cell{text::Format(asf, "0.000", '.'), true};
   return asf;
 }

@@ -855,8 +855,13 @@ void Converter::Predict(const Row& row, OutRow& out, std::string& status) const 
   for (std::size_t k = 0; k < pairs.size(); ++k) {
     const loran::PairPrediction p =
         loran::PredictPair(catalogue_, at->wgs84, pairs[k].master, pairs[k].secondary);
-    const double asf = setup_.asf ? PredictedAsf(pairs[k], at->wgs84, out, slots[k]) : 0.0;
-    out.results[4 + slots[k]] = Cell{text::Format(p.td + offsets[k] + asf, "#.000", '.'), true};
+    const std::optional<double> asf =
+        setup_.asf ? PredictedAsf(pairs[k], at->wgs84, out, slots[k]) : 0.0;
+    if (!asf) {
+      status = "the position is beyond the ASF model's reach";
+      return;
+    }
+    out.results[4 + slots[k]] = Cell{text::Format(p.td + offsets[k] + *asf, "#.000", '.'), true};
     out.results[4 + n + slots[k]] = Cell{text::Format(p.direction.gradient, "0", '.'), true};
   }
 }

@@ -111,9 +111,10 @@ class Converter {
   // --asf model: the fix again with the model's ASF off every TD; the TDs,
   // fix and residuals become those, the ASF goes to its columns. False with
   // `status` set when the model's fix fails.
-  // --asf model: the ASF of a LOP at a position, also written to its column.
-  double PredictedAsf(const loran::LopPair& pair, loran::GeoPoint at, OutRow& out,
-                      std::size_t slot) const;
+  // --asf model: the ASF of a LOP at a position, also written to its column;
+  // none for a position beyond the model's reach.
+  std::optional<double> PredictedAsf(const loran::LopPair& pair, loran::GeoPoint at, OutRow& out,
+                                     std::size_t slot) const;
   bool TakeAsfOff(std::vector<loran::Lop>& lops, const std::vector<std::size_t>& slots,
                   loran::GeoPoint& fix, std::vector<double>& residuals, OutRow& out,
                   std::string& status) const;
