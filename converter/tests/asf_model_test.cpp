@@ -65,6 +65,25 @@ TEST(AsfModel, PredictAddsTheAsfAndShowsIt) {
   }
 }
 
+TEST(AsfModel, ConductivityRegionsAndReach) {
+  // A region of seawater constants over the whole area: no ASF anywhere.
+  const std::string file = ::testing::TempDir() + "kestrune-all-sea.txt";
+  std::FILE* f = std::fopen(file.c_str(), "wb");
+  std::fputs("# all sea\nregion 5 80\n55 -10\n72 -10\n72 30\n55 30\n", f);
+  std::fclose(f);
+  const testing::Outcome sea =
+      Convert({"predict", "--asf", "model", "--conductivity", file, "--lops", "9007X,9007Y"},
+              "lat,lon\n62.3,5.6\n");
+  ASSERT_EQ(sea.code, 0) << sea.err;
+  EXPECT_EQ(sea.rows[0].at("asf_us_9007X"), "0.000");
+  EXPECT_EQ(sea.rows[0].at("asf_us_9007Y"), "0.000");
+  // Pinned: a position beyond the curves was an internal error.
+  const testing::Outcome far =
+      Convert({"predict", "--asf", "model", "--lops", "9007X,9007Y"}, "lat,lon\n10,100\n");
+  EXPECT_EQ(far.code, 1);
+  EXPECT_EQ(far.rows[0].at("status"), "the position is beyond the ASF model's reach");
+}
+
 struct Captured {
   int code = 0;
   std::string out, err;

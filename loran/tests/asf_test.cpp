@@ -9,7 +9,10 @@
 #include <memory>
 #include <random>
 
+#include "loran/calibration.hpp"
+#include "loran/fixes.hpp"
 #include "loran/geodesic.hpp"
+#include "loran/prediction.hpp"
 #include "loran/tests/loran_test_support.hpp"
 
 namespace kestrune::loran {
@@ -130,6 +133,38 @@ TEST(Asf, RegionOverridesLandAndSea) {
   ASSERT_EQ(s.size(), 1u);
   EXPECT_EQ(s[0].ground, 2);
   EXPECT_NEAR(model.Asf(s), 0.0, 1e-9);
+}
+
+TEST(AsfFix, RecoversThePositionWhoseTdsCarryTheModelsAsf) {
+  const Catalogue& nels = NelsCatalogue();
+  const CatalogueAsf asf(Model(), nels);
+  const GeoPoint truth = At(62.3, 5.6);
+  // The TDs there with the model's ASF, fixed first as if over seawater.
+  std::vector<Lop> lops;
+  for (std::int16_t s : {1, 2, 3}) {
+    Lop l{0, s, 0.0, 1.0};
+    l.observedTd = PredictPair(nels, truth, 0, s).td + asf.LopAsf(l, truth);
+    lops.push_back(l);
+  }
+  const LeastSquaresFix sea = LsqFix(nels, lops, At(62.0, 5.0));
+  ASSERT_TRUE(sea.converged);
+  EXPECT_GT(DistanceMetres(sea.fix, truth), 50.0);
+  const AsfFix fixed = FixWithAsf(nels, lops, sea.fix, asf);
+  ASSERT_TRUE(fixed.converged) << fixed.problem;
+  EXPECT_LT(DistanceMetres(fixed.fix, truth), 0.5);
+  for (std::size_t k = 0; k < lops.size(); ++k) {
+    EXPECT_NEAR(fixed.asf[k], asf.LopAsf(lops[k], truth), 2e-3);
+    EXPECT_NEAR(fixed.residuals[k], 0.0, 2e-3);
+  }
+  // Two LOPs: the crossing.
+  const std::vector<Lop> two(lops.begin(), lops.begin() + 2);
+  const AsfFix crossing = FixWithAsf(nels, two, sea.fix, asf);
+  ASSERT_TRUE(crossing.converged) << crossing.problem;
+  EXPECT_LT(DistanceMetres(crossing.fix, truth), 0.5);
+}
+
+TEST(Asf, PathBeyondTheCurvesIsRefused) {
+  EXPECT_THROW(Model()->Sections(At(62.0, 5.0), At(10.0, 100.0)), std::invalid_argument);
 }
 
 }  // namespace
