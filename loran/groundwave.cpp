@@ -180,8 +180,17 @@ class Curves {
 
   Attenuation By(GroundwaveMethod method, double d) {
     if (method == GroundwaveMethod::kFlatEarth) {
-      const Complex f = FlatEarth(m_, d);
-      return Attenuation{std::arg(f), std::abs(f), GroundwaveMethod::kFlatEarth};
+      // Over poor ground the lag passes half a cycle before the hand-over:
+      // the phase is followed out from W(0) = 1 in steps short enough that
+      // none turns by half a cycle.
+      double phase = 0.0;
+      Complex previous = 1.0;
+      for (int k = 1; k <= kFlatEarthPhaseSteps; ++k) {
+        const Complex f = FlatEarth(m_, d * k / kFlatEarthPhaseSteps);
+        phase += std::arg(f / previous);
+        previous = f;
+      }
+      return Attenuation{phase, std::abs(previous), GroundwaveMethod::kFlatEarth};
     }
     return Residue(d);
   }

@@ -193,6 +193,9 @@ inline constexpr double kMonopoleGain = 3.0;
 // series beyond. |q| below kSmallQ takes the power series in q sqrt(x) of
 // NTIA Report 99-368 eq. 28-30, above it eq. 31.
 inline constexpr double kHandoverKm = 80.0;
+// The flat-earth phase is followed out from the source in this many steps
+// (each turns by well under half a cycle on any ground).
+inline constexpr int kFlatEarthPhaseSteps = 8;
 inline constexpr double kSmallQ = 0.1;
 // The first ten zeros of Ai' (DLMF table 9.9.1, ten decimals); beyond them
 // the asymptotic form DLMF 9.9.7 with three terms is good to 1e-9.

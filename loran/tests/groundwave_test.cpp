@@ -103,6 +103,23 @@ TEST(Groundwave, MethodsAgreeWhereTheyHandOver) {
   }
 }
 
+TEST(Groundwave, MethodsAgreeOverEveryGroundTaken) {
+  // Pinned: over 0.0001 S/m and epsilon 1 the flat-earth phase lags by more
+  // than half a cycle at the hand-over and was read a cycle (10 us) short.
+  const GroundwaveSettings settings = LoranGroundwaveSettings();
+  const double d = HandoverDistance(settings);
+  for (double sigma : {1e-5, 1e-4, 1e-3, 1e-2, 1.0, 100.0}) {
+    for (double epsilon : {1.0, 3.0, 15.0, 80.0}) {
+      const GroundConstants g{sigma, epsilon};
+      const GroundwavePoint flat = GroundwaveByMethod(g, d, settings, GroundwaveMethod::kFlatEarth);
+      const GroundwavePoint series =
+          GroundwaveByMethod(g, d, settings, GroundwaveMethod::kResidueSeries);
+      EXPECT_NEAR(flat.secondaryPhase, series.secondaryPhase, 0.003) << sigma << " " << epsilon;
+      EXPECT_NEAR(flat.fieldStrength, series.fieldStrength, 0.04) << sigma << " " << epsilon;
+    }
+  }
+}
+
 TEST(Groundwave, InductionTermNearTheTransmitter) {
   const GroundwaveSettings settings = LoranGroundwaveSettings();
   const double k = 2.0 * 3.141592653589793 * settings.frequency * settings.refractiveIndex /
