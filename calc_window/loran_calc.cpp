@@ -97,7 +97,9 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
 
   // 3. TD prediction for every entry of the catalogue, whatever LOPs are
   // used. Each pair's stations take their values as soon as they are known,
-  // as the window's station values always have.
+  // as the window's station values always have. With the ASF setting on,
+  // every prediction carries the model's ASF at the estimate.
+  if (asf_) SetAsfAt(at);
   for (const loran::Chain& chain : catalogue_.Chains()) {
     for (std::int16_t s : chain.secondaries) {
       const loran::PairPrediction p = loran::PredictPair(catalogue_, at, chain.master, s);
@@ -118,11 +120,19 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
 
   // 6. Least-squares fix from the estimated position. Its messages come
   // before a fault that ended it.
-  const std::vector<loran::Lop> lops = Lops();
+  std::vector<loran::Lop> lops = Lops();
   std::vector<double> offsets;
   for (const loran::Lop& lop : lops) offsets.push_back(OffsetOf(lop.secondary));
   solution_ = PositionSolution{at, lops, offsets, std::nullopt, {}, std::nullopt, false};
-  const loran::LeastSquaresFix lsq = loran::LsqFix(catalogue_, lops, at);
+  loran::LeastSquaresFix lsq = loran::LsqFix(catalogue_, lops, at);
+  if (asf_) {
+    // The ASF at the fix, not at the estimate, for this fix and the pairs.
+    lsq = RefixWithAsf(at, std::move(lsq), lops);
+    solution_->lops = lops;
+    for (std::size_t i = 0; i < lops.size(); ++i) {
+      solution_->offsets[i] = OffsetOf(lops[i].secondary);
+    }
+  }
   solution_->lsq = lsq;
   Show(lsq.messages);
   if (lsq.fault) throw *lsq.fault;
