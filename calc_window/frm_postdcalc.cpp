@@ -300,6 +300,7 @@ void Frm_PosTDCalc::Form_Load() {
 
   SetCaption(Caption() + std::string(40, ' ') + "Version : 2.0 Feb 2004");
   LoadCalibration();
+  LoadAsfSetting();
 
   for (int j = 0; j < catalogue_.Size(); ++j) {
     Label1(j).SetCaption(catalogue_.At(j).designator + "  " + catalogue_.At(j).name);
@@ -359,9 +360,11 @@ void Frm_PosTDCalc::LoadCalibration() {
 }
 
 double Frm_PosTDCalc::OffsetOf(int secondary) const {
-  if (secondary < 0 || static_cast<std::size_t>(secondary) >= offsets_.size()) return 0.0;
-  const auto& o = offsets_[static_cast<std::size_t>(secondary)];
-  return o ? o->offset : 0.0;
+  if (secondary < 0 || secondary >= catalogue_.Size()) return 0.0;
+  const auto i = static_cast<std::size_t>(secondary);
+  const double asf = asfAt_.empty() ? 0.0 : asfAt_[i];
+  if (i >= offsets_.size() || !offsets_[i]) return asf;
+  return asfAt_.empty() ? offsets_[i]->offset : offsets_[i]->offset + asf;
 }
 
 void Frm_PosTDCalc::cmdCalcTD_Click() {

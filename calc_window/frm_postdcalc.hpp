@@ -6,12 +6,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include <vector>
 
 #include "chain_setup/setup.hpp"
+#include "loran/asf.hpp"
 #include "loran/calibration.hpp"
 #include "loran/catalogue.hpp"
 #include "loran/fixes.hpp"
@@ -25,6 +27,9 @@ namespace kestrune {
 // The file of ASF offsets beside the setup file: when it is there, every
 // prediction of a calibrated LOP carries its offset.
 inline constexpr const char* kCalibrationFileName = "Kestrune-calibration.csv";
+// The ASF setting beside the setup file: a line "ASF=none" (as without the
+// file) or "ASF=coastline", the ASF predicted from land and sea.
+inline constexpr const char* kAsfSettingFileName = "Kestrune-asf.ini";
 
 // What the last CALC Pos Solutions computed, as far as the window got: the
 // library's solution, cut where a fault ended the calculation.
@@ -177,8 +182,15 @@ class Frm_PosTDCalc : public Form {
   std::vector<double> LopOffsets() const;
   // Reads the calibration file, when there is one, at load.
   void LoadCalibration();
-  // The offset (us) of the LOP of secondary station `secondary`; 0 for none.
+  // The offset (us) of the LOP of secondary station `secondary`: its
+  // calibration offset plus, with the ASF setting on, the model's ASF; 0 for none.
   double OffsetOf(int secondary) const;
+  // Reads the ASF setting, when there is one, at load.
+  void LoadAsfSetting();
+  // The model's ASF at `at` for the LOP of every secondary; the largest change (us).
+  double SetAsfAt(loran::GeoPoint at);
+  // The least-squares fix again with the ASF at the fix, until it settles.
+  loran::PositionSolution RefixWithAsf(loran::GeoPoint start, loran::PositionSolution all);
 
   SetupState& setup_;
   const loran::Catalogue& catalogue_;
@@ -186,6 +198,8 @@ class Frm_PosTDCalc : public Form {
   bool estimate_exists_ = false;
   std::optional<PositionSolution> solution_;
   std::vector<std::optional<loran::CalibrationOffset>> offsets_;
+  std::shared_ptr<const loran::CatalogueAsf> asf_;  // null: the ASF setting is off
+  std::vector<double> asfAt_;                       // us, by station index of the secondary
   ListenerList<> calculated_;
 };
 

@@ -88,7 +88,9 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
 
   // 3. TD prediction for every entry of the catalogue, whatever LOPs are
   // used. Each pair's stations take their values as soon as they are known,
-  // as the window's station values always have.
+  // as the window's station values always have. With the ASF setting on,
+  // every prediction carries the model's ASF at the estimate.
+  if (asf_) SetAsfAt(at);
   for (const loran::Chain& chain : catalogue_.Chains()) {
     for (std::int16_t s : chain.secondaries) {
       const loran::PairPrediction p = loran::PredictPair(catalogue_, at, chain.master, s);
@@ -111,8 +113,11 @@ void Frm_PosTDCalc::LoranCalc(std::int16_t mode) {
   // the window then shows it step by step, each step's messages before
   // anything later, and a fault where it arose. What the window reaches is
   // the last solution.
-  const loran::PositionSolution all =
+  // With the ASF setting on, the ASF at the fix, not at the estimate, for
+  // this fix and the pairs.
+  loran::PositionSolution all =
       loran::SolvePosition(catalogue_, loran::SolutionRequest{Lops(), LopOffsets(), at});
+  if (asf_) all = RefixWithAsf(at, std::move(all));
   solution_ = all;
   solution_->pairs.clear();
   solution_->mean.reset();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 
 #include "converter/conversion.hpp"
 #include "converter/run.hpp"
@@ -58,6 +59,22 @@ void ScreenPoints(const loran::Catalogue& catalogue, const std::vector<loran::Lo
   }
   points.resize(kept);
   lines.resize(kept);
+}
+
+// --asf model: the errors of the fixes from the TDs as read, then every TD
+// less the model's ASF at its known position, so that the offsets fitted
+// next are what remains after the model.
+loran::ErrorSummary TakeModelAsfOff(const loran::CatalogueAsf& asf,
+                                    const loran::Catalogue& catalogue,
+                                    const std::vector<loran::Lop>& lops,
+                                    std::vector<loran::KnownPoint>& points) {
+  const loran::ErrorSummary raw = loran::Calibrate(catalogue, lops, points).before;
+  for (loran::KnownPoint& p : points) {
+    for (std::size_t i = 0; i < lops.size(); ++i) {
+      if (p.observed[i]) *p.observed[i] -= asf.LopAsf(lops[i], p.position);
+    }
+  }
+  return raw;
 }
 
 }  // namespace
@@ -116,10 +133,16 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
   }
 
   loran::CalibrationResult result;
+  std::optional<loran::ErrorSummary> withoutModel;
   try {
+    if (setup->asf) withoutModel = TakeModelAsfOff(*setup->asf, catalogue, lops, points);
     result = loran::Calibrate(catalogue, lops, points);
   } catch (const RuntimeFault& fault) {
     std::fprintf(err, "kestrune-convert: cannot calibrate: %s\n", fault.what());
+    return kUsageOrInputError;
+  } catch (const std::invalid_argument&) {
+    std::fprintf(err,
+                 "kestrune-convert: cannot calibrate: a known point is beyond the ASF model\n");
     return kUsageOrInputError;
   }
   for (const std::size_t p : result.unfixed) {
@@ -147,7 +170,8 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
   const std::string file = loran::CalibrationText(
       offsets, "Kestrune calibration of " + Today() + " from " + inputName + "\n" +
                    loran::CalibrationAreaComment(area) +
-                   "\nEach offset is added to every predicted TD of its LOP.");
+                   "\nEach offset is added to every predicted TD of its LOP." +
+                   (setup->asf ? "\nThe offsets remain after the ASF model (--asf model)." : ""));
 
   // The calibration file, then the table (on standard error when the file
   // goes to standard output).
@@ -169,7 +193,10 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
     std::fprintf(table, "%-5s  %9.3f  %9.3f  %4d\n", o.name.c_str(), o.offset, o.stddev, o.rows);
   }
   std::fprintf(table, "\nposition error (m)  median       p95  fixes\n");
-  for (const auto& [name, e] : {std::pair{"before", result.before}, {"after", result.after}}) {
+  std::vector<std::pair<const char*, loran::ErrorSummary>> errors{{"before", result.before},
+                                                                  {"after", result.after}};
+  if (withoutModel) errors = {{"before", *withoutModel}, {"model", result.before}, errors[1]};
+  for (const auto& [name, e] : errors) {
     std::fprintf(table, "%-6s            %s  %s  %5d\n", name, Metres(e, e.median).c_str(),
                  Metres(e, e.p95).c_str(), e.fixes);
   }

@@ -403,6 +403,10 @@ void Converter::SetResults(std::size_t n) {
       datumColumn_ = static_cast<int>(resultNames_.size());
       resultNames_.push_back("datum");
     }
+    asfColumn_ = resultNames_.size();
+    if (setup_.asf) {
+      for (const std::string& s : suffix) resultNames_.push_back("asf_us_" + s);
+    }
     otherColumn_ = resultNames_.size();
     completedColumn_ = otherColumn_ + 1;
     startColumn_ = otherColumn_ + 2;
@@ -412,6 +416,10 @@ void Converter::SetResults(std::size_t n) {
     resultNames_ = {"pos_lat", "pos_lon", "pos_lat_text", "pos_lon_text"};
     for (const std::string& s : suffix) resultNames_.push_back("td_" + s);
     for (const std::string& s : suffix) resultNames_.push_back("gradient_" + s);
+    asfColumn_ = resultNames_.size();
+    if (setup_.asf) {
+      for (const std::string& s : suffix) resultNames_.push_back("asf_us_" + s);
+    }
     if (options_.datum.ed50) {
       datumColumn_ = static_cast<int>(resultNames_.size());
       resultNames_.push_back("datum");
@@ -769,7 +777,8 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
                         options_.tdSigma, options_.residualSigma};
   for (const std::size_t slot : slots) in.numbers.push_back(static_cast<int>(slot) + 1);
   const std::shared_ptr<const loran::CoverageGrid> grid = grid_ ? grid_ : Grid(pairs);
-  const loran::RowFix fix = loran::FixRow(catalogue_, *grid, in);
+  loran::RowFix fix = loran::FixRow(catalogue_, *grid, in);
+  if (setup_.asf && fix.positioned && !TakeAsfOff(*grid, slots, in, fix, out, status)) return;
   WriteFix(fix, slots, out);
   status = fix.status;
   if (options_.track && status.empty() && fix.positioned) {
@@ -823,11 +832,17 @@ void Converter::Predict(const Row& row, OutRow& out, std::string& status) const 
   if (!at) return;
   WritePosition(*at, 0, out);
   out.hasPosition = true;
-  const std::size_t n = (resultNames_.size() - (datumColumn_ < 0 ? 5 : 6)) / 2;
+  const std::size_t n = (resultNames_.size() - (datumColumn_ < 0 ? 5 : 6)) / (setup_.asf ? 3 : 2);
   for (std::size_t k = 0; k < pairs.size(); ++k) {
     const loran::PairPrediction p =
         loran::PredictPair(catalogue_, at->wgs84, pairs[k].master, pairs[k].secondary);
-    out.results[4 + slots[k]] = Cell{text::Format(p.td + offsets[k], "#.000", '.'), true};
+    const std::optional<double> asf =
+        setup_.asf ? PredictedAsf(pairs[k], at->wgs84, out, slots[k]) : 0.0;
+    if (!asf) {
+      status = "the position is beyond the ASF model's reach";
+      return;
+    }
+    out.results[4 + slots[k]] = Cell{text::Format(p.td + offsets[k] + *asf, "#.000", '.'), true};
     out.results[4 + n + slots[k]] = Cell{text::Format(p.direction.gradient, "0", '.'), true};
   }
 }

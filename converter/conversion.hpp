@@ -150,6 +150,18 @@ class Converter {
   std::string TrackKey(const Row& row) const;
   void Fix(const Row& row, OutRow& out, std::string& status) const;
   void Predict(const Row& row, OutRow& out, std::string& status) const;
+  // --asf model: the ASF of a LOP at a position, also written to its column;
+  // none for a position beyond the model's reach.
+  std::optional<double> PredictedAsf(const loran::LopPair& pair, loran::GeoPoint at, OutRow& out,
+                                     std::size_t slot) const;
+  // --asf model: the model's ASF at the fix, settled by loran::FixWithAsf,
+  // joins the row's offsets and the row is fixed again from the same start,
+  // so the start, the crossing and the status rules stay those of the row.
+  // The ASF goes to its columns. False with `status` set when the model's
+  // fix fails.
+  bool TakeAsfOff(const loran::CoverageGrid& grid, const std::vector<std::size_t>& slots,
+                  loran::RowFixInput& in, loran::RowFix& fix, OutRow& out,
+                  std::string& status) const;
   std::shared_ptr<const loran::CoverageGrid> Grid(const std::vector<loran::LopPair>& lops) const;
 
   const Options& options_;
@@ -182,6 +194,7 @@ class Converter {
   std::vector<std::string> resultNames_;
   std::size_t accuracyColumn_ = 0;  // fix: ellipse_major_m, then minor, azimuth, drms2
   int datumColumn_ = -1;            // the datum column, -1 on WGS 84
+  std::size_t asfColumn_ = 0;       // --asf model: the first asf_us_ column
   std::vector<std::string> warnings_;
 };
 

@@ -123,6 +123,20 @@ ASF offsets (us, added to every predicted TD of the LOP; fix and predict):
   --calibration FILE       the offsets of a calibration file; every LOP in use
                            needs one (--offset 9007Y=0 uses a LOP uncorrected)
 
+ASF predicted from land and sea (Millington's method over the shipped
+coastline, docs/accuracy.md; fix, predict and calibrate):
+  --asf model              take the model's ASF off every TD (fix), add it to
+                           every predicted TD (predict), or fit the offsets
+                           that remain after it (calibrate); a column
+                           asf_us_<LOP> gives the ASF used for each LOP
+  --conductivity FILE      regions of their own ground (format in the man page)
+  --land-sigma S --land-epsilon E   the land's constants (default 0.001 S/m
+                           and 15, ITU-R P.368 medium dry ground)
+  kestrune-convert groundwave --sigma S --epsilon E --km D1,D2,...
+                           the homogeneous curves: secondary phase and field
+  kestrune-convert asf --station 9007X --at LAT LON
+                           one path's land and sea sections and its ASF
+
 Chains, datum, accuracy:
   --catalogue FILE|nels|historical  the chain catalogue (default: the windows')
   --date YYYY-MM-DD        the chain versions on air that day, of the
@@ -173,9 +187,15 @@ Exit status: 0 every row ok, 1 some row not (its status says why), 2 bad options
 )";
 }
 
-ParsedArguments ParseArguments(std::span<const std::string> args) {
+ParsedArguments ParseArguments(std::span<const std::string> given) {
   ParsedArguments p;
   Options& o = p.options;
+  std::vector<std::string> owned(given.begin(), given.end());
+  if (std::string e = TakeAsfOptions(owned, o.asf); !e.empty()) {
+    p.error = std::move(e);
+    return p;
+  }
+  const std::span<const std::string> args(owned);
   std::size_t i = 0;
   auto fail = [&](const std::string& why) {
     p.error = why;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "converter/asf_options.hpp"
 #include "loran/catalogue_file.hpp"
 #include "util/constants.hpp"
 #include "util/strict_number.hpp"
@@ -83,6 +84,7 @@ struct Options {
   std::optional<std::string> chart;  // .svg, .png or .pdf of the fixes
   int threads = 0;                   // 0: one per processor
   bool quiet = false;
+  AsfOptions asf;  // --asf model: the ASF predicted from land and sea
 };
 
 struct ParsedArguments {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "converter/asf_model.hpp"
 #include "converter/conversion.hpp"
 #include "loran/catalogue_file.hpp"
 #include "util/strict_number.hpp"
@@ -118,6 +119,7 @@ RunSetup LoadRunSetup(const Options& o) {
     }
     s.offsets[static_cast<std::size_t>(lop->secondary)] = GivenOffset{n->value, 0};
   }
+  s.asf = LoadCatalogueAsf(o.asf, *s.catalogue);
   return s;
 }
 

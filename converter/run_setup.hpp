@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "converter/options.hpp"
+#include "loran/asf.hpp"
 #include "loran/calibration.hpp"
 #include "loran/catalogue.hpp"
 #include "loran/datum.hpp"
@@ -32,6 +35,7 @@ struct RunSetup {
   std::string calibrationFile;                 // empty: no calibration file
   std::optional<loran::CalibrationArea> area;  // of the calibration file
   DatumChoice datum;
+  std::shared_ptr<const loran::CatalogueAsf> asf;  // null without --asf model
 
   // The ED50 transformation of a position (radians, WGS 84 or ED50: the
   // choice by position does not change within a few hundred metres).

@@ -233,3 +233,89 @@ inline constexpr int kMaxLabelledFixes = 1000;
 inline constexpr double kFixThinningPixels = 2.0;
 
 }  // namespace kestrune::constants
+
+namespace kestrune::constants {
+
+// The ground wave over a smooth homogeneous earth (loran/groundwave.cpp):
+// the Loran-C carrier, the free-space constants of NTIA's LF/MF ground-wave
+// program (LFMF, the method behind ITU-R P.368), and the surface refractive
+// index at which the primary phase is reckoned (c / kSignalSpeed).
+inline constexpr double kLoranFrequency = 100000.0;                                  // Hz
+inline constexpr double kVacuumLightSpeed = 299792458.0;                             // m/s
+inline constexpr double kVacuumPermittivity = 8.854187817e-12;                       // F/m
+inline constexpr double kFreeSpaceImpedance = 119.9169832 * 3.14159265358979323846;  // ohm
+inline constexpr double kSurfaceRefractiveIndex = 1.000338;
+// The effective earth radius of the ground-wave curves (metres): 1.243 times
+// 6370 km, a refractivity gradient of -31 N-units/km. It is the radius with
+// which the seawater curve (5 S/m, epsilon 80) stays closest to the secondary
+// phase formula above from 20 to 3000 km (largest difference 0.017 us; with
+// the 4/3 earth of the standard atmosphere it would be 0.28 us at 3000 km).
+inline constexpr double kGroundwaveEarthRadius = 7918000.0;
+// NTIA's validation runs: a_e = a0 / (1 - 0.04665 exp(0.005577 Ns)) with
+// a0 = 6370 km and the surface refractivity Ns = 315 N-units.
+inline constexpr double kNtiaEarthRadius = 6370000.0;
+inline constexpr double kNtiaRefractivityA = 0.04665;
+inline constexpr double kNtiaRefractivityB = 0.005577;
+inline constexpr double kNtiaSurfaceRefractivity = 315.0;
+// The stated transmitter: 1 kW radiated by a short vertical monopole over
+// perfect ground (gain 3, 4.77 dBi), 300 mV/m at 1 km.
+inline constexpr double kStatedPower = 1000.0;  // W
+inline constexpr double kMonopoleGain = 3.0;
+// The flat earth with curvature correction serves below 80 f^(-1/3) km (f in
+// MHz; ITU-R Handbook on ground-wave propagation, eq. 15), the residue
+// series beyond. |q| below kSmallQ takes the power series in q sqrt(x) of
+// NTIA Report 99-368 eq. 28-30, above it eq. 31.
+inline constexpr double kHandoverKm = 80.0;
+// The flat-earth phase is followed out from the source in this many steps
+// (each turns by well under half a cycle on any ground).
+inline constexpr int kFlatEarthPhaseSteps = 8;
+inline constexpr double kSmallQ = 0.1;
+// The first ten zeros of Ai' (DLMF table 9.9.1, ten decimals); beyond them
+// the asymptotic form DLMF 9.9.7 with three terms is good to 1e-9.
+inline constexpr double kAiryPrimeZeros[] = {
+    -1.0187929716, -3.2481975822, -4.8200992112,  -6.1633073556,  -7.3721772550,
+    -8.4884867340, -9.5354490524, -10.5276603970, -11.4750666335, -12.3847883718};
+inline constexpr double kAiryPrimeAsymptotic1 = 7.0 / 48.0;
+inline constexpr double kAiryPrimeAsymptotic2 = 35.0 / 288.0;
+// Residue series: at most this many roots, ended when a term is below this
+// fraction of the sum; Runge-Kutta steps along q for each root.
+inline constexpr int kResidueTermLimit = 400;
+inline constexpr double kResidueTolerance = 1e-12;
+inline constexpr int kRiccatiSteps = 400;
+// The Faddeeva function: its Taylor series inside this radius, the Laplace
+// continued fraction of this depth outside it.
+inline constexpr double kFaddeevaSeriesRadius = 3.0;
+inline constexpr int kFaddeevaFractionDepth = 200;
+inline constexpr int kFaddeevaSeriesTerms = 200;
+// The tabulated curves: entries equally spaced in the square root of the
+// distance, this many sqrt(metres) apart (0.5 km apart at 4000 km, closer
+// near the transmitter, where the flat-earth phase grows as sqrt(d)), out to
+// kGroundwaveTableReach metres, read by cubic interpolation.
+inline constexpr double kGroundwaveTableSqrtStep = 0.125;
+inline constexpr double kGroundwaveTableReach = 4000000.0;
+// The coastline file may be at most this many bytes (the shipped one is
+// about 107 KB); the land mask's cells are this many degrees square.
+inline constexpr unsigned long long kCoastlineFileLimit = 64ull << 20;
+inline constexpr double kLandMaskCell = 0.05;
+// Millington's method: the ground along a path is sampled every
+// kAsfSampleStep metres at most, and a change of ground placed by this many
+// bisections (1000 m / 2^6, 16 m); the path's points are exact every
+// kAsfNodeSpacing metres and linear in latitude and longitude between.
+inline constexpr double kAsfSampleStep = 1000.0;
+inline constexpr int kAsfBisections = 6;
+inline constexpr double kAsfNodeSpacing = 20000.0;
+// A fix reads the ASF of a station bilinearly between grid nodes this many
+// degrees of latitude and of longitude apart (1.1 km by 1.0 km at 63 N);
+// kAsfGridColumns numbers the nodes.
+inline constexpr double kAsfGridLatStep = 0.01;
+inline constexpr double kAsfGridLonStep = 0.02;
+inline constexpr long long kAsfGridColumns = 100000;
+// A fix with the ASF model is taken again until the ASF moves by less than
+// this (us; 0.3 m of range), at most this many times.
+inline constexpr double kAsfFixTolerance = 1e-3;
+inline constexpr int kAsfFixPasses = 8;
+// A conductivity file may hold at most this many bytes and points a ring.
+inline constexpr unsigned long long kConductivityFileLimit = 16ull << 20;
+inline constexpr unsigned long long kConductivityPointLimit = 1000000;
+
+}  // namespace kestrune::constants

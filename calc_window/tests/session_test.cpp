@@ -13,6 +13,8 @@
 #include "calc_window/session.hpp"
 #include "chain_setup/frm_loransetup.hpp"
 #include "chain_setup/setup_file.hpp"
+#include "loran/asf.hpp"
+#include "loran/calibration.hpp"
 #include "loran/prediction.hpp"
 #include "tests/support/model_test.hpp"
 #include "util/coordinate_text.hpp"
@@ -376,6 +378,45 @@ TEST_F(SessionTest, CalibrationFileOffsetsThePredictions) {
                                               "damaged (line 2: no station 9007V). No offsets "
                                               "are used."});
   EXPECT_TRUE(d.Caption().ends_with("Feb 2004"));
+}
+
+// With the ASF setting on, every prediction and fix carries the ASF the
+// coastline model predicts, and the title says so; "none" or no file leaves
+// every caption as it is, another value is reported once.
+TEST_F(SessionTest, AsfSettingTakesTheCoastlineModel) {
+  WriteFile(kAsfSettingFileName, "ASF=coastline\n");
+  Session s;
+  Frm_PosTDCalc& w = Open(s, kExampleLops);
+  EXPECT_TRUE(w.Caption().ends_with("Version : 2.0 Feb 2004   ASF from the coastline"));
+  const loran::CoastlineRead coast = loran::ReadCoastline(loran::FindCoastlineFile(""));
+  ASSERT_TRUE(coast.coast);
+  const loran::CatalogueAsf asf(
+      std::make_shared<const loran::AsfModel>(std::make_shared<const loran::LandMask>(*coast.coast),
+                                              loran::AsfModelSettings{}),
+      loran::NelsCatalogue());
+  // TDs read where the model's ASF holds, off the skerries of Sunnmøre.
+  const loran::GeoPoint truth{Rad(62.3), Rad(5.6)};
+  std::vector<std::string> tds;
+  for (std::int16_t sec : {1, 2, 3}) {
+    const double td = loran::PredictPair(loran::NelsCatalogue(), truth, 0, sec).td +
+                      asf.LopAsf(loran::Lop{0, sec, 0.0, 1.0}, truth);
+    char buf[64];
+    tds.emplace_back(buf, std::to_chars(buf, buf + sizeof buf, td).ptr);
+  }
+  Type(w, "62 0 0N", "5 0 0E", tds);
+  w.cmdCalc.DoClick();
+  ASSERT_TRUE(w.LastSolution() && w.LastSolution()->lsq && w.LastSolution()->lsq->converged);
+  EXPECT_LT(loran::DistanceMetres(w.LastSolution()->lsq->fix, truth), 1.0);
+  EXPECT_TRUE(Texts().empty());
+
+  WriteFile(kAsfSettingFileName, "ASF=none\n");
+  Session off;
+  EXPECT_TRUE(Open(off, kExampleLops).Caption().ends_with("Feb 2004"));
+  WriteFile(kAsfSettingFileName, "ASF=maybe\n");
+  Session odd;
+  EXPECT_TRUE(Open(odd, kExampleLops).Caption().ends_with("Feb 2004"));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"ASF setting in Kestrune-asf.ini: \"maybe\" is "
+                                              "neither none nor coastline. No ASF is used."});
 }
 
 TEST_F(SessionTest, CommaSeparatorSession) {

@@ -1,0 +1,72 @@
+// The calculation window's ASF setting: off by default; "ASF=coastline" in
+// Kestrune-asf.ini beside the setup file takes the ASF Millington's method
+// predicts from the shipped coastline into every prediction and fix, as a
+// calibration offset is, and the title says so.
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "calc_window/frm_postdcalc.hpp"
+#include "loran/coastline.hpp"
+#include "platform/message_box.hpp"
+#include "util/constants.hpp"
+
+namespace kestrune {
+
+void Frm_PosTDCalc::LoadAsfSetting() {
+  std::ifstream in(kAsfSettingFileName, std::ios::binary);
+  if (!in) return;
+  std::string line, value;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("ASF=", 0) == 0) value = line.substr(4);
+  }
+  if (value.empty() || value == "none") return;
+  const std::string problem = std::string("ASF setting in ") + kAsfSettingFileName + ": ";
+  if (value != "coastline") {
+    MsgBox(problem + "\"" + value + "\" is neither none nor coastline. No ASF is used.");
+    return;
+  }
+  loran::CoastlineRead coast = loran::ReadCoastline(loran::FindCoastlineFile(""));
+  if (!coast.coast) {
+    MsgBox(problem + "no coastline (" + coast.problem + "). No ASF is used.");
+    return;
+  }
+  auto model = std::make_shared<const loran::AsfModel>(
+      std::make_shared<const loran::LandMask>(*coast.coast), loran::AsfModelSettings{});
+  asf_ = std::make_shared<const loran::CatalogueAsf>(std::move(model), catalogue_);
+  SetCaption(Caption() + "   ASF from the coastline");
+}
+
+double Frm_PosTDCalc::SetAsfAt(loran::GeoPoint at) {
+  std::vector<double> asf(static_cast<std::size_t>(catalogue_.Size()), 0.0);
+  double moved = 0.0;
+  for (const loran::Chain& chain : catalogue_.Chains()) {
+    for (std::int16_t s : chain.secondaries) {
+      double a = 0.0;
+      try {
+        a = asf_->LopAsf(loran::Lop{chain.master, s, 0.0, 1.0}, at);
+      } catch (const std::invalid_argument&) {
+        // Beyond the model's reach the station is taken over seawater.
+      }
+      const auto i = static_cast<std::size_t>(s);
+      asf[i] = a;
+      if (asfAt_.size() == asf.size()) moved = std::max(moved, std::fabs(a - asfAt_[i]));
+    }
+  }
+  asfAt_ = std::move(asf);
+  return moved;
+}
+
+loran::PositionSolution Frm_PosTDCalc::RefixWithAsf(loran::GeoPoint start,
+                                                    loran::PositionSolution all) {
+  for (int pass = 0; pass < constants::kAsfFixPasses; ++pass) {
+    if (!all.lsq || !all.lsq->converged || all.lsq->fault) break;
+    if (SetAsfAt(all.lsq->fix) < constants::kAsfFixTolerance && pass > 0) break;
+    all = loran::SolvePosition(catalogue_, loran::SolutionRequest{Lops(), LopOffsets(), start});
+  }
+  return all;
+}
+
+}  // namespace kestrune
