@@ -4,8 +4,12 @@
 #include <vector>
 
 #include "converter/run.hpp"
+#include "platform/files.hpp"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  // Ctrl-C, a kill or a closed terminal leaves no temporary behind and says
+  // which files were not written.
+  kestrune::files::RemoveTemporariesOnSignals("kestrune-convert");
   return kestrune::convert::Main(args);
 }

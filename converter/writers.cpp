@@ -5,7 +5,7 @@
 // and so does a control character XML 1.0 forbids.
 #include "converter/writers.hpp"
 
-#include <charconv>
+#include "util/output_text.hpp"
 
 namespace kestrune::convert {
 
@@ -120,9 +120,7 @@ std::string Description(const OutRow& row, const std::vector<std::string>& passN
 
 // Decimal degrees to about a millimetre, whatever the C library's locale.
 std::string Degrees(double deg) {
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, deg, std::chars_format::fixed, 8);
-  return std::string(buf, r.ptr);
+  return text::FixedText(deg, 8);
 }
 
 // Every format names the passed-through columns and the results alike.
