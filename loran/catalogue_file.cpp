@@ -115,7 +115,10 @@ std::string DateText(Date date) {
 CatalogueRead ReadCatalogueText(const std::string& text) {
   CatalogueRead out;
   std::vector<int> chainLines;  // the line of each version's chain line
-  std::istringstream in(text);
+  // A byte order mark, as editors on Windows write one, is no part of line 1.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::istringstream in(text.starts_with(kByteOrderMark) ? text.substr(kByteOrderMark.size())
+                                                         : text);
   int n = 0;
   auto fail = [&out](int line, const std::string& problem) {
     out.chains.clear();
@@ -189,6 +192,13 @@ CatalogueRead ReadCatalogueText(const std::string& text) {
         return fail(
             n, "emission delay '" + f[5] + "' is not " +
                    (st.designator == "M" ? "0 for a master" : "a positive number of microseconds"));
+      }
+      // Every pulse of the chain is sent within its group repetition interval.
+      const double interval = c.gri * constants::kMicrosecondsPerGriUnit;
+      if (!(st.emissionDelay < interval)) {
+        return fail(n, "emission delay '" + f[5] + "' is not below the " +
+                           std::to_string(static_cast<long>(interval)) +
+                           " us group repetition interval of " + ChainName(c));
       }
       c.stations.push_back(st);
     } else {

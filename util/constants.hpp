@@ -151,6 +151,8 @@ inline constexpr unsigned long kMaxChartInputBytes = 256ul << 20;  // bytes
 // moves a TD by 10 us. Beyond this the figure is a typing slip or the TD of
 // another chain, and a fix with it is meaningless.
 inline constexpr double kMaxTdOffset = 100.0;
+// A chain's group repetition interval is its GRI in tens of microseconds.
+inline constexpr double kMicrosecondsPerGriUnit = 10.0;
 
 }  // namespace kestrune::constants
 
