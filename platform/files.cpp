@@ -244,7 +244,7 @@ AtomicFile::AtomicFile(std::string path, bool keepEnding) : path_(std::move(path
   namespace fs = std::filesystem;
   file_ = FileBehind(path_);
   if (file_.empty()) {
-    error_ = std::strerror(ELOOP);
+    error_ = std::strerror(path_.empty() ? ENOENT : ELOOP);
     return;
   }
   struct stat old {};
