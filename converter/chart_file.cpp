@@ -58,8 +58,7 @@ std::string LowerEnding(const std::string& path) {
 
 }  // namespace
 
-ChartFile::ChartFile(std::string path, const std::string& input)
-    : path_(std::move(path)), chart_(path_, /*keepEnding=*/true) {
+ChartFile::ChartFile(std::string path, const std::string& input) : path_(std::move(path)) {
   const std::string ending = LowerEnding(path_);
   if (ending != ".svg" && ending != ".png" && ending != ".pdf") {
     throw UsageError("--chart " + path_ + ": the chart file must end in .svg, .png or .pdf");
@@ -70,7 +69,10 @@ ChartFile::ChartFile(std::string path, const std::string& input)
     throw UsageError(std::string("--chart needs ") + kChartProgram + ", found neither in " +
                      (beside.empty() ? "this program's folder" : beside) + " nor on PATH");
   }
-  if (!chart_.Ok()) throw UsageError("--chart " + path_ + ": cannot write it: " + chart_.Error());
+  // The temporary beside the chart: a folder that is missing or cannot be
+  // written is found now, not after the last row.
+  chart_.emplace(path_, /*keepEnding=*/true);
+  if (!chart_->Ok()) throw UsageError("--chart " + path_ + ": cannot write it: " + chart_->Error());
   title_ = "Kestrune fixes";
   if (input != "-") title_ += "  " + input.substr(input.find_last_of('/') + 1);
   const char* tmp = std::getenv("TMPDIR");
@@ -111,8 +113,8 @@ std::string ChartFile::Draw() {
   file_ = nullptr;
   if (!closed || failed_) return "--chart: the fixes could not be written to " + temp_;
   if (fixes_ == 0) return "--chart: no fixes to chart; " + path_ + " not written";
-  chart_.Release();
-  std::vector<std::string> args = {program_,  "-o",   chart_.TemporaryPath(),
+  chart_->Release();
+  std::vector<std::string> args = {program_,  "-o",   chart_->TemporaryPath(),
                                    "--title", title_, temp_};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -128,7 +130,7 @@ std::string ChartFile::Draw() {
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     return "--chart: " + program_ + " did not write " + path_;
   }
-  if (!chart_.Commit()) return "--chart: cannot write " + path_ + ": " + chart_.Error();
+  if (!chart_->Commit()) return "--chart: cannot write " + path_ + ": " + chart_->Error();
   return {};
 }
 

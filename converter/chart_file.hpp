@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "platform/files.hpp"
@@ -37,7 +38,7 @@ class ChartFile {
   std::string program_;  // kestrune-chart
   std::string path_;
   std::string title_;
-  files::AtomicFile chart_;  // the chart, written whole
+  std::optional<files::AtomicFile> chart_;  // the chart, written whole
   std::string temp_;
   int tempHandle_ = -1;  // temp_ in the table of files removed on a signal
   std::FILE* file_ = nullptr;
