@@ -252,7 +252,8 @@ TEST(EveryNumberANumber, LargeValuesAndControlBytesInEveryFormat) {
           "4\0"
           "1,28359.249,40147.515,\n",
           25) +
-      "4\x1B[2J,28359.249,40147.515,\n" + std::string(300, '9') + "x,28359.249,40147.515,\n";
+      "4\x1B[2J\x7F\xC2\x85,28359.249,40147.515,\n" + std::string(300, '9') +
+      "x,28359.249,40147.515,\n";
   const std::vector<std::string> statuses = {
       "TD 1 1e+308 outside the coverage of 9007W (10808.8 to 17598.6)",
       "TD 1 -1.7976931348623157e+308 outside the coverage of 9007W (10808.8 to 17598.6)",
@@ -261,7 +262,7 @@ TEST(EveryNumberANumber, LargeValuesAndControlBytesInEveryFormat) {
       "offset 1 outside \xC2\xB1"
       "100 \xC2\xB5s: '99999'",
       "TD 1 unreadable: '4\\x001'",
-      "TD 1 unreadable: '4\\x1B[2J'",
+      "TD 1 unreadable: '4\\x1B[2J\\x7F\\xC2\\x85'",
       "TD 1 unreadable: '" + std::string(40, '9') + "...'",
   };
   // The offset column is found by its name.
@@ -307,6 +308,8 @@ TEST(EveryNumberANumber, LargeValuesAndControlBytesInEveryFormat) {
     EXPECT_EQ(o.code, kSomeRowFailed) << format;
     EXPECT_EQ(o.out.find('\0'), std::string::npos) << format;
     EXPECT_EQ(o.out.find('\x1B'), std::string::npos) << format;
+    EXPECT_EQ(o.out.find('\x7F'), std::string::npos) << format;  // DEL and C1 as references
+    EXPECT_EQ(o.out.find("\xC2\x85"), std::string::npos) << format;
     EXPECT_NE(o.out.find("1e+308 outside the coverage"), std::string::npos) << format;
   }
 }
