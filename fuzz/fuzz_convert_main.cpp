@@ -10,6 +10,7 @@
 //   - GPX, KML, GeoJSON and JSON lines are printable UTF-8 text, and every
 //     JSON line parses;
 //   - no temporary file is left behind.
+// It works in a folder of its own under the temporary directory.
 #include <QByteArray>
 #include <QJsonDocument>
 #include <cstddef>
@@ -20,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "converter/options.hpp"
@@ -96,6 +98,16 @@ void CheckOutput(const convert::Options& o, int code, std::string out, bool inpu
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // No kestrune-chart is found: --chart ends before the first row.
   setenv("PATH", "/nonexistent", 1);
+  // A folder of its own, emptied after every run: wherever the target is
+  // started (a crash replayed in a checkout), nothing else is touched.
+  std::string dir = (fs::temp_directory_path() / "kestrune-fuzz-XXXXXX").string();
+  if (mkdtemp(dir.data()) == nullptr) fuzz::Fail("cannot make a working folder");
+  fs::current_path(dir);
+  static const std::string kept = dir;
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(kept, ec);
+  });
   return 0;
 }
 
