@@ -10,7 +10,6 @@
 //   - GPX, KML, GeoJSON and JSON lines are printable UTF-8 text, and every
 //     JSON line parses;
 //   - no temporary file is left behind.
-// It works in a folder of its own under the temporary directory.
 #include <QByteArray>
 #include <QJsonDocument>
 #include <cstddef>
@@ -61,17 +60,9 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// The rows written on standard output or to the -o file (which a run that
-// ends with exit code 2 may not have written: it may be one of the inputs).
-void CheckOutput(const convert::Options& o, int code, std::string out, bool inputHasNul) {
+// The rows a run wrote: on standard output, or the -o file's text.
+void CheckOutput(const convert::Options& o, const std::string& out, bool inputHasNul) {
   const bool csv = o.format == convert::OutputFormat::kCsv;
-  if (o.command == convert::Command::kCalibrate) return;
-  if (o.output != "-") {
-    if (code == convert::kUsageOrInputError) return;
-    if (!fs::is_regular_file(o.output)) return;
-    std::ifstream file(o.output, std::ios::binary);
-    out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  }
   bool header = true;
   for (const std::string& line : Lines(out)) {
     if (csv) {
@@ -93,21 +84,86 @@ void CheckOutput(const convert::Options& o, int code, std::string out, bool inpu
   if (csv && !inputHasNul) fuzz::Check(out.find('\0') == std::string::npos, "a NUL in the CSV");
 }
 
+// The runs work in a folder of their own under the temporary directory,
+// emptied after every run, so that wherever the target is started (a crash
+// replayed in a checkout) nothing else is touched; the checks, and so any
+// crash file, happen back in the folder it was started in.
+class InOwnFolder {
+ public:
+  InOwnFolder() : previous_(fs::current_path()) { fs::current_path(Folder()); }
+  ~InOwnFolder() { fs::current_path(previous_); }
+  InOwnFolder(const InOwnFolder&) = delete;
+  InOwnFolder& operator=(const InOwnFolder&) = delete;
+
+ private:
+  // Kept to the end of the program: the exit handler that removes it runs
+  // after the destructors of static objects.
+  static const std::string& Folder() {
+    static const std::string* const dir = [] {
+      auto* d = new std::string((fs::temp_directory_path() / "kestrune-fuzz-XXXXXX").string());
+      if (mkdtemp(d->data()) == nullptr) fuzz::Fail("cannot make a working folder");
+      std::atexit([] {
+        std::error_code ec;
+        fs::remove_all(Folder(), ec);
+      });
+      return d;
+    }();
+    return *dir;
+  }
+  fs::path previous_;
+};
+
+// What one run leaves.
+struct Outcome {
+  int code = 0;
+  std::string out;       // standard output
+  std::string messages;  // standard error
+  std::string file;      // the -o file's text, when the run wrote one
+  bool wroteFile = false;
+  std::string leftOver;  // a hidden file left in the folder
+};
+
+Outcome RunIn(const std::vector<std::string>& args, const std::string& input,
+              const std::string& other, const std::string* output) {
+  Outcome r;
+  InOwnFolder folder;
+  WriteFile("in.csv", input);
+  WriteFile("cal.csv", other);
+  std::FILE* in = input.empty() ? std::fopen("/dev/null", "rb")
+                                : fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
+  char* outBuffer = nullptr;
+  char* errBuffer = nullptr;
+  std::size_t outLength = 0, errLength = 0;
+  std::FILE* out = open_memstream(&outBuffer, &outLength);
+  std::FILE* err = open_memstream(&errBuffer, &errLength);
+  r.code = convert::Main(args, {in, out, err});
+  std::fclose(in);
+  std::fclose(out);
+  std::fclose(err);
+  r.out.assign(outBuffer, outLength);
+  r.messages.assign(errBuffer, errLength);
+  std::free(outBuffer);
+  std::free(errBuffer);
+  // A run that ends with exit code 2 may not have written the -o file, which
+  // may be one of the inputs.
+  if (output && r.code != convert::kUsageOrInputError && fs::is_regular_file(*output)) {
+    std::ifstream file(*output, std::ios::binary);
+    r.file.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    r.wroteFile = true;
+  }
+  for (const auto& e : fs::directory_iterator(".")) {
+    const std::string name = e.path().filename().string();
+    if (name[0] == '.') r.leftOver = name;
+    fs::remove_all(e.path());
+  }
+  return r;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // No kestrune-chart is found: --chart ends before the first row.
   setenv("PATH", "/nonexistent", 1);
-  // A folder of its own, emptied after every run: wherever the target is
-  // started (a crash replayed in a checkout), nothing else is touched.
-  std::string dir = (fs::temp_directory_path() / "kestrune-fuzz-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) fuzz::Fail("cannot make a working folder");
-  fs::current_path(dir);
-  static const std::string kept = dir;
-  std::atexit([] {
-    std::error_code ec;
-    fs::remove_all(kept, ec);
-  });
   return 0;
 }
 
@@ -128,40 +184,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::string rest = bytes.substr(end + 3);
   const std::size_t split = static_cast<unsigned char>(bytes[end + 2]) * rest.size() / 255;
-  const std::string input = rest.substr(0, split);
-  WriteFile("in.csv", input);
-  WriteFile("cal.csv", rest.substr(split));
+  const convert::ParsedArguments parsed = convert::ParseArguments(args);
+  const bool checked = parsed.error.empty() && !parsed.help && !parsed.version &&
+                       parsed.options.command != convert::Command::kCalibrate;
+  const bool toFile = checked && parsed.options.output != "-";
+  const Outcome r = RunIn(args, rest.substr(0, split), rest.substr(split),
+                          toFile ? &parsed.options.output : nullptr);
 
-  std::FILE* in = input.empty() ? std::fopen("/dev/null", "rb")
-                                : fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
-  char* outBuffer = nullptr;
-  char* errBuffer = nullptr;
-  std::size_t outLength = 0, errLength = 0;
-  std::FILE* out = open_memstream(&outBuffer, &outLength);
-  std::FILE* err = open_memstream(&errBuffer, &errLength);
-  const int code = convert::Main(args, {in, out, err});
-  std::fclose(in);
-  std::fclose(out);
-  std::fclose(err);
-  const std::string written(outBuffer, outLength);
-  const std::string messages(errBuffer, errLength);
-  std::free(outBuffer);
-  std::free(errBuffer);
-
-  fuzz::Check(code >= 0 && code <= 2, "exit code " + std::to_string(code));
-  for (const std::string& line : Lines(messages)) {
+  fuzz::Check(r.code >= 0 && r.code <= 2, "exit code " + std::to_string(r.code));
+  for (const std::string& line : Lines(r.messages)) {
     fuzz::Check(line.starts_with("kestrune-convert: ") && text::IsPrintable(line) &&
                     line.size() <= kMaxMessageBytes,
                 "a message not printable or too long: " + text::EchoText(line, 200));
   }
-  const convert::ParsedArguments parsed = convert::ParseArguments(args);
-  if (parsed.error.empty() && !parsed.help && !parsed.version) {
-    CheckOutput(parsed.options, code, written, rest.find('\0') != std::string::npos);
-  }
-  for (const auto& e : fs::directory_iterator(".")) {
-    const std::string name = e.path().filename().string();
-    fuzz::Check(name[0] != '.', "a temporary left behind: " + name);
-    fs::remove_all(e.path());
+  fuzz::Check(r.leftOver.empty(), "a temporary left behind: " + r.leftOver);
+  if (checked && (!toFile || r.wroteFile)) {
+    CheckOutput(parsed.options, toFile ? r.file : r.out, rest.find('\0') != std::string::npos);
   }
   return 0;
 }
