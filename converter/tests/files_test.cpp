@@ -216,7 +216,7 @@ TEST(OutputWrittenWhole, ASignalLeavesTheOldFilesAndNoTemporary) {
     // with its temporaries made.
     ASSERT_EQ(write(in[1], kLogbook.data(), kLogbook.size()),
               static_cast<ssize_t>(kLogbook.size()));
-    for (int i = 0; i < 500 && Listing().find(".out.csv.") == std::string::npos; ++i) {
+    for (int i = 0; i < 3000 && Listing().find(".out.csv.") == std::string::npos; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_NE(Listing().find(".fixes.svg."), std::string::npos);
