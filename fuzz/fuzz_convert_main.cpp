@@ -9,9 +9,10 @@
 //     carried 64 bytes of the stack); a CSV holds no NUL its input did not;
 //   - GPX, KML, GeoJSON and JSON lines are printable UTF-8 text, and every
 //     JSON line parses;
-//   - no temporary file is left behind.
+//   - no file is left behind but the inputs and the outputs the options name.
 #include <QByteArray>
 #include <QJsonDocument>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -120,11 +121,13 @@ struct Outcome {
   std::string messages;  // standard error
   std::string file;      // the -o file's text, when the run wrote one
   bool wroteFile = false;
-  std::string leftOver;  // a hidden file left in the folder
+  std::string leftOver;  // a file no option names, left in the folder
 };
 
+// named: the files the run may leave (its inputs and outputs).
 Outcome RunIn(const std::vector<std::string>& args, const std::string& input,
-              const std::string& other, const std::string* output) {
+              const std::string& other, const std::string* output,
+              const std::vector<std::string>& named) {
   Outcome r;
   InOwnFolder folder;
   WriteFile("in.csv", input);
@@ -153,7 +156,7 @@ Outcome RunIn(const std::vector<std::string>& args, const std::string& input,
   }
   for (const auto& e : fs::directory_iterator(".")) {
     const std::string name = e.path().filename().string();
-    if (name[0] == '.') r.leftOver = name;
+    if (std::find(named.begin(), named.end(), name) == named.end()) r.leftOver = name;
     fs::remove_all(e.path());
   }
   return r;
@@ -188,8 +191,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool checked = parsed.error.empty() && !parsed.help && !parsed.version &&
                        parsed.options.command != convert::Command::kCalibrate;
   const bool toFile = checked && parsed.options.output != "-";
+  std::vector<std::string> named = {"in.csv", "cal.csv"};
+  if (parsed.error.empty()) {
+    named.push_back(parsed.options.output);
+    if (parsed.options.chart) named.push_back(*parsed.options.chart);
+  }
   const Outcome r = RunIn(args, rest.substr(0, split), rest.substr(split),
-                          toFile ? &parsed.options.output : nullptr);
+                          toFile ? &parsed.options.output : nullptr, named);
 
   fuzz::Check(r.code >= 0 && r.code <= 2, "exit code " + std::to_string(r.code));
   for (const std::string& line : Lines(r.messages)) {
