@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chain_setup/setup_file.hpp"
+#include "platform/files.hpp"
 #include "platform/message_box.hpp"
 #include "util/constants.hpp"
 #include "util/coordinate_text.hpp"
@@ -342,11 +343,17 @@ Label& Frm_PosTDCalc::ChainHeading(int chain) const {
 }
 
 void Frm_PosTDCalc::LoadCalibration() {
-  std::ifstream in(kCalibrationFileName, std::ios::binary);
-  if (!in) return;
-  std::ostringstream text;
-  text << in.rdbuf();
-  const loran::CalibrationRead read = loran::ReadCalibrationText(text.str(), catalogue_);
+  // A regular file of bounded size only: a FIFO there would block the
+  // window, a link to a device fill the memory.
+  const files::FileText file =
+      files::ReadRegularFile(kCalibrationFileName, constants::kMaxTableFileBytes);
+  if (file.absent) return;
+  if (!file.error.empty()) {
+    MsgBox(std::string("Calibration file ") + kCalibrationFileName + " cannot be read (" +
+           file.error + "). No offsets are used.");
+    return;
+  }
+  const loran::CalibrationRead read = loran::ReadCalibrationText(file.text, catalogue_);
   if (!read.error.empty()) {
     MsgBox(std::string("Calibration file ") + kCalibrationFileName + " is damaged (" + read.error +
            "). No offsets are used.");

@@ -7,30 +7,20 @@
 //              7 for the 32-bit weight, so that reading gives the value back
 #include "chain_setup/setup_file.hpp"
 
-#include <fcntl.h>
-#include <limits.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 #include <vector>
 
+#include "platform/files.hpp"
 #include "util/constants.hpp"
 
 namespace kestrune {
 
 namespace {
 
-// Links followed to find the file a setup-file name stands for, as the
-// system itself follows them.
-constexpr int kMaxLinks = 40;
 constexpr int kDoubleDigits = 15;  // significant digits kept of a 64-bit value
 constexpr int kFloatDigits = 7;    // of the 32-bit weight
 // Degrees a saved limit position may exceed 90 or 180 by after the rounding
@@ -194,11 +184,9 @@ SetupFileRead ReadSetupFile(const std::string& path, const loran::Catalogue& cat
   std::string text;
   bool readable = fs::is_regular_file(status);
   if (readable) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream buf;
-    if (in) buf << in.rdbuf();
-    readable = in.is_open() && !in.bad();
-    text = buf.str();
+    files::FileText read = files::ReadRegularFile(path, constants::kMaxTableFileBytes);
+    readable = read.error.empty();
+    text = std::move(read.text);
   }
   if (!readable) {
     result.status = SetupFileRead::Status::Unreadable;
@@ -217,81 +205,8 @@ SetupFileRead ReadSetupFile(const std::string& path, const loran::Catalogue& cat
   return result;
 }
 
-namespace {
-
-// The file a name stands for: the name itself, or the end of its chain of
-// symbolic links (which need not exist yet). Empty for a loop.
-std::string FileBehind(const std::string& path) {
-  namespace fs = std::filesystem;
-  fs::path p = path;
-  for (int i = 0; i < kMaxLinks; ++i) {
-    std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(p, ec))) return p.string();
-    const fs::path target = fs::read_symlink(p, ec);
-    if (ec) return std::string();
-    p = target.is_absolute() ? target : p.parent_path() / target;
-  }
-  return std::string();
-}
-
-// Writes all of `text` to `fd`; false on any short or failed write.
-bool WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Replaces `file` by a new file holding `text`; false when that failed and
-// `file` is as it was.
-bool ReplaceFile(const std::string& file, const std::string& text) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::path(file).parent_path();
-  struct stat old {};
-  const bool exists = ::lstat(file.c_str(), &old) == 0;
-  // A read-only file is the user's way of keeping it; root too respects it.
-  if (exists &&
-      (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0)) {
-    return false;
-  }
-  // A fresh, exclusively created name: nothing planted beside the file and
-  // no temporary left by a killed run can be written through.
-  std::string temp = (dir / ("." + fs::path(file).filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  mode_t mode = 0;
-  if (exists) {
-    mode = old.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), file.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  // The rename itself reaches the disk with the directory.
-  const int dirFd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
-}
-
-}  // namespace
-
 std::string WriteSetupFile(const SetupState& setup, const std::string& path) {
-  const std::string file = FileBehind(path);
-  if (!file.empty() && ReplaceFile(file, SetupFileText(setup))) return std::string();
+  if (files::ReplaceFile(path, SetupFileText(setup)).empty()) return std::string();
   return "Setup file " + path + " could not be written.";
 }
 

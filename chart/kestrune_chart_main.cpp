@@ -5,19 +5,23 @@
 // Input, from a file or standard input: one fix a line, "lat,lon,label" in
 // decimal degrees on WGS 84 (latitude -90 to 90, longitude -180 to 180), the
 // label the rest of the line (may be empty); a first line that is not a fix
-// is a header. Exit status 0 when the chart is written, 2 otherwise, with one
-// line on standard error.
+// is a header; a byte order mark before it is read past. A regular file or
+// standard input of at most 256 MiB (about six million fixes). Exit status 0 when the chart is
+// written, 2 otherwise, with one line on standard error.
+#include <unistd.h>
 #include <QByteArray>
 #include <QGuiApplication>
+
 #include <charconv>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "chart/render.hpp"
+#include "platform/files.hpp"
 #include "util/constants.hpp"
 
 namespace {
@@ -116,12 +120,18 @@ int main(int argc, char** argv) {
   }
   if (output.empty()) return Fail("no chart file: give -o CHART.svg, .png or .pdf");
 
-  std::ifstream file;
-  if (input != "-") {
-    file.open(input, std::ios::binary);
-    if (!file) return Fail("cannot open '" + input + "'");
+  // A regular file or standard input, of bounded size: a FIFO or device
+  // named as input is one line, never a hang or an endless read.
+  const kestrune::files::FileText read =
+      input == "-"
+          ? kestrune::files::ReadStream(STDIN_FILENO, kestrune::constants::kMaxChartInputBytes)
+          : kestrune::files::ReadRegularFile(input, kestrune::constants::kMaxChartInputBytes);
+  if (!read.error.empty()) {
+    return Fail("cannot read '" + input + "': " + read.error);
   }
-  std::istream& in = input == "-" ? std::cin : file;
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::istringstream in(
+      read.text.starts_with(kByteOrderMark) ? read.text.substr(kByteOrderMark.size()) : read.text);
   std::vector<LabelledFix> fixes;
   long n = 0;
   for (std::string line; std::getline(in, line);) {

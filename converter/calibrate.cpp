@@ -5,6 +5,7 @@
 // error and left out, never dropped unseen.
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -14,9 +15,11 @@
 #include "converter/run_setup.hpp"
 #include "loran/calibration.hpp"
 #include "loran/catalogue_file.hpp"
+#include "platform/files.hpp"
 #include "platform/runtime_fault.hpp"
 #include "util/constants.hpp"
 #include "util/coordinate_text.hpp"
+#include "util/output_text.hpp"
 
 namespace kestrune::convert {
 
@@ -31,6 +34,16 @@ std::string Metres(const loran::ErrorSummary& e, double value) {
 std::string Today() {
   const auto now = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
   return loran::DateText(loran::Date{now});
+}
+
+// Writes `text` as the whole file `path`: through a temporary renamed over
+// it, or in place for a device or FIFO. The problem, empty when written.
+std::string WriteWhole(const std::string& path, const std::string& text) {
+  if (!files::IsStreamTarget(path)) return files::ReplaceFile(path, text);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  const bool written = f && std::fputs(text.c_str(), f) >= 0;
+  if (!f || std::fclose(f) != 0 || !written) return std::strerror(errno);
+  return {};
 }
 
 std::string PositionText(loran::GeoPoint p) {
@@ -88,7 +101,7 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
     input.emplace(options, in);
     converter.emplace(options, input->Header(), input->FieldCount(), *setup, input->HeaderLine());
   } catch (const UsageError& e) {
-    std::fprintf(err, "kestrune-convert: %s\n", e.what());
+    Say(err, e.what());
     return kUsageOrInputError;
   }
   const loran::Catalogue& catalogue = *setup->catalogue;
@@ -105,7 +118,7 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
     KnownRow known;
     std::string problem;
     if (!converter->ReadKnown(row, known, problem)) {
-      std::fprintf(err, "kestrune-convert: line %ld left out: %s\n", row.line, problem.c_str());
+      Say(err, "line " + std::to_string(row.line) + " left out: " + problem);
       continue;
     }
     lines.push_back(row.line);
@@ -120,15 +133,14 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
     }
   }
   if (input->Source().Failed() != 0) {
-    std::fprintf(err, "kestrune-convert: cannot read the input after line %ld: %s\n",
-                 input->Source().LineNumber(), std::strerror(input->Source().Failed()));
+    Say(err, "cannot read the input after line " + std::to_string(input->Source().LineNumber()) +
+                 ": " + std::strerror(input->Source().Failed()));
     return kUsageOrInputError;
   }
   for (loran::KnownPoint& p : points) p.observed.resize(lops.size());
   ScreenPoints(catalogue, lops, options.tdSigma, points, lines, err);
   if (points.empty()) {
-    std::fprintf(err, "kestrune-convert: no known point to calibrate from (%ld rows left out)\n",
-                 rows);
+    Say(err, "no known point to calibrate from (" + std::to_string(rows) + " rows left out)");
     return kUsageOrInputError;
   }
 
@@ -138,7 +150,7 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
     if (setup->asf) withoutModel = TakeModelAsfOff(*setup->asf, catalogue, lops, points);
     result = loran::Calibrate(catalogue, lops, points);
   } catch (const RuntimeFault& fault) {
-    std::fprintf(err, "kestrune-convert: cannot calibrate: %s\n", fault.what());
+    Say(err, std::string("cannot calibrate: ") + fault.what());
     return kUsageOrInputError;
   } catch (const std::invalid_argument&) {
     std::fprintf(err,
@@ -162,6 +174,16 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
     const loran::LopCalibration& c = result.lops[i];
     offsets.push_back({lops[i].master, lops[i].secondary, loran::LopName(catalogue, lops[i]),
                        c.offset, c.stddev, c.rows});
+    // Not written: a file the window and fix refuse, from TDs of another
+    // chain or with typing slips.
+    const double limit = constants::kMaxTdOffset;
+    if (!(std::fabs(c.offset) <= limit && c.stddev <= limit)) {
+      Say(err, "cannot calibrate: the offset of " + offsets.back().name + " would be " +
+                   text::FixedText(c.offset, 3) + " \xC2\xB5s with a standard deviation of " +
+                   text::FixedText(c.stddev, 3) + " \xC2\xB5s, beyond " +
+                   text::FixedText(limit, 0) + " \xC2\xB5s; check the TDs of that LOP");
+      return kUsageOrInputError;
+    }
   }
   const loran::CalibrationArea area{result.centre, result.radius, static_cast<int>(points.size())};
   const std::string inputName = options.input == "-"
@@ -180,11 +202,9 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
     table = err;
     std::fputs(file.c_str(), out);
   } else {
-    std::FILE* f = std::fopen(options.output.c_str(), "wb");
-    const bool written = f && std::fputs(file.c_str(), f) >= 0;
-    if (!f || std::fclose(f) != 0 || !written) {
-      std::fprintf(err, "kestrune-convert: cannot write '%s': %s\n", options.output.c_str(),
-                   std::strerror(errno));
+    const std::string problem = WriteWhole(options.output, file);
+    if (!problem.empty()) {
+      Say(err, "cannot write '" + options.output + "': " + problem);
       return kUsageOrInputError;
     }
   }
@@ -206,10 +226,9 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
                result.radius / 1000.0, PositionText(result.centre).c_str());
   if (options.output != "-") std::fprintf(table, "written to %s\n", options.output.c_str());
   if (result.radius > constants::kCalibrationReach) {
-    std::fprintf(err,
-                 "kestrune-convert: the known points lie up to %.0f km from their centre; an "
-                 "offset holds for 50 to 100 nmi around where it was taken (docs/accuracy.md)\n",
-                 result.radius / 1000.0);
+    Say(err, "the known points lie up to " + text::FixedText(result.radius / 1000.0, 0) +
+                 " km from their centre; an offset holds for 50 to 100 nmi around where it was "
+                 "taken (docs/accuracy.md)");
   }
   return leftOut > 0 || !result.unfixed.empty() ? kSomeRowFailed : kAllRowsOk;
 }

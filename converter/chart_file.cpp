@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "converter/conversion.hpp"
+#include "util/output_text.hpp"
 
 extern char** environ;
 
@@ -68,6 +69,10 @@ ChartFile::ChartFile(std::string path, const std::string& input) : path_(std::mo
     throw UsageError(std::string("--chart needs ") + kChartProgram + ", found neither in " +
                      (beside.empty() ? "this program's folder" : beside) + " nor on PATH");
   }
+  // The temporary beside the chart: a folder that is missing or cannot be
+  // written is found now, not after the last row.
+  chart_.emplace(path_, /*keepEnding=*/true);
+  if (!chart_->Ok()) throw UsageError("--chart " + path_ + ": cannot write it: " + chart_->Error());
   title_ = "Kestrune fixes";
   if (input != "-") title_ += "  " + input.substr(input.find_last_of('/') + 1);
   const char* tmp = std::getenv("TMPDIR");
@@ -82,17 +87,17 @@ ChartFile::ChartFile(std::string path, const std::string& input) : path_(std::mo
                      std::strerror(errno));
   }
   temp_ = buffer.data();
+  tempHandle_ = files::RegisterTemporary(temp_, "");
 }
 
 ChartFile::~ChartFile() {
   if (file_) std::fclose(file_);
   if (!temp_.empty()) std::remove(temp_.c_str());
+  files::ForgetTemporary(tempHandle_);
 }
 
 std::string ChartFile::Line(double latDeg, double lonDeg, const std::string& label) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.8f,%.8f,", latDeg, lonDeg);
-  std::string line = buf + label;
+  std::string line = text::FixedText(latDeg, 8) + "," + text::FixedText(lonDeg, 8) + "," + label;
   for (char& c : line) c = c == '\n' || c == '\r' ? ' ' : c;
   return line + "\n";
 }
@@ -108,19 +113,24 @@ std::string ChartFile::Draw() {
   file_ = nullptr;
   if (!closed || failed_) return "--chart: the fixes could not be written to " + temp_;
   if (fixes_ == 0) return "--chart: no fixes to chart; " + path_ + " not written";
-  std::vector<std::string> args = {program_, "-o", path_, "--title", title_, temp_};
+  chart_->Release();
+  std::vector<std::string> args = {program_,  "-o",   chart_->TemporaryPath(),
+                                   "--title", title_, temp_};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
   const int spawned = posix_spawn(&pid, program_.c_str(), nullptr, nullptr, argv.data(), environ);
   if (spawned != 0) return "--chart: cannot run " + program_ + ": " + std::strerror(spawned);
+  files::SetChildProcess(pid);  // ended with this program
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  files::SetChildProcess(0);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     return "--chart: " + program_ + " did not write " + path_;
   }
+  if (!chart_->Commit()) return "--chart: cannot write " + path_ + ": " + chart_->Error();
   return {};
 }
 

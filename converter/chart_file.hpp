@@ -5,7 +5,10 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
+
+#include "platform/files.hpp"
 
 namespace kestrune::convert {
 
@@ -14,9 +17,11 @@ class ChartFile {
   // path: the chart to write, ending in .svg, .png or .pdf; input: the
   // logbook's file name ("-" for standard input), for the title. Throws
   // UsageError for another ending, when kestrune-chart is neither beside
-  // this program nor on PATH, or when the temporary file cannot be made.
+  // this program nor on PATH, or when the chart's temporary beside it or the
+  // temporary file of the fixes cannot be made (a missing folder is found
+  // before the first row, not after the last).
   ChartFile(std::string path, const std::string& input);
-  ~ChartFile();  // removes the temporary file
+  ~ChartFile();  // removes the temporary files
   ChartFile(const ChartFile&) = delete;
   ChartFile& operator=(const ChartFile&) = delete;
 
@@ -25,14 +30,17 @@ class ChartFile {
   static std::string Line(double latDeg, double lonDeg, const std::string& label);
   // Appends a line from Line(); an empty one is no fix.
   void Add(const std::string& line);
-  // Runs kestrune-chart on the fixes; what went wrong as one line, or empty.
+  // Runs kestrune-chart on the fixes into the chart's temporary and renames
+  // it over the chart; what went wrong as one line, or empty.
   std::string Draw();
 
  private:
   std::string program_;  // kestrune-chart
   std::string path_;
   std::string title_;
+  std::optional<files::AtomicFile> chart_;  // the chart, written whole
   std::string temp_;
+  int tempHandle_ = -1;  // temp_ in the table of files removed on a signal
   std::FILE* file_ = nullptr;
   long fixes_ = 0;
   bool failed_ = false;  // a write to the temporary file failed

@@ -30,6 +30,7 @@
 #include "util/constants.hpp"
 #include "util/coordinate_text.hpp"
 #include "util/numeric_text.hpp"
+#include "util/output_text.hpp"
 
 namespace kestrune::convert {
 
@@ -37,8 +38,10 @@ namespace {
 
 using constants::kPi;
 
-constexpr int kMaxLops = 7;         // the most LOPs a least-squares fix takes
-constexpr int kDegreeDecimals = 8;  // decimal degrees to about a millimetre
+constexpr int kMaxLops = 7;                // the most LOPs a least-squares fix takes
+constexpr int kDegreeDecimals = 8;         // decimal degrees to about a millimetre
+constexpr std::size_t kQuotedBytes = 40;   // of a field quoted in a status
+constexpr std::size_t kStatusBytes = 400;  // of a status: a quoted field and its reason
 
 std::string Lower(std::string s) {
   for (char& c : s) {
@@ -55,14 +58,10 @@ bool AllDigits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A field as the status quotes it: at most 40 bytes, cut before a character
-// rather than inside one, so that the status stays UTF-8.
+// A field as the status quotes it: at most 40 bytes of it, what is not
+// printable escaped.
 std::string Quoted(const std::string& s) {
-  constexpr std::size_t kMaxQuoted = 40;
-  if (s.size() <= kMaxQuoted) return "'" + s + "'";
-  std::size_t cut = kMaxQuoted;
-  while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
-  return "'" + s.substr(0, cut) + "...'";
+  return "'" + text::EchoText(s, kQuotedBytes) + "'";
 }
 
 // The column of `header` named `name` (lower case), -1 when none. A name
@@ -96,9 +95,7 @@ void NameApart(std::vector<std::string>& pass, const std::vector<std::string>& r
 }
 
 std::string Fixed(double value, int decimals) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-  return std::string(buf, r.ptr);
+  return text::FixedText(value, decimals);
 }
 
 double NormalLongitude(double deg) {
@@ -131,7 +128,7 @@ LopLookup FindLop(const loran::Catalogue& catalogue, const std::string& text) {
   const int g = std::stoi(gri);
   const int master = catalogue.Find(g, "M");
   const int secondary = designator == "M" ? -1 : catalogue.Find(g, designator);
-  if (master < 0 || secondary < 0) return {{}, "no station " + gri + designator};
+  if (master < 0 || secondary < 0) return {{}, "no station " + gri + text::EchoText(designator, 8)};
   return {{static_cast<std::int16_t>(master), static_cast<std::int16_t>(secondary)}, {}};
 }
 
@@ -531,7 +528,8 @@ void Converter::Convert(const Row& row, OutRow& out) const {
   }
   if (status.empty()) status = "ok";
   out.ok = status == "ok";
-  out.results.back() = Cell{status, false};
+  // Whatever a reason echoes, the status is one printable line.
+  out.results.back() = Cell{text::EchoText(status, kStatusBytes), false};
 }
 
 bool Converter::RowLops(const Row& row, std::vector<loran::LopPair>& pairs,
@@ -567,6 +565,11 @@ bool Converter::RowOffset(const Row& row, const loran::LopPair& pair, std::size_
     const auto o = text::ReadStrictNumber(*f, {options_.decimal, false, text::MicrosecondUnits()});
     if (!o || !std::isfinite(o->value)) {
       status = "offset " + std::to_string(slot + 1) + " unreadable: " + Quoted(*f);
+      return false;
+    }
+    if (!(std::fabs(o->value) <= constants::kMaxTdOffset)) {
+      status = "offset " + std::to_string(slot + 1) + " outside \xC2\xB1" +
+               Fixed(constants::kMaxTdOffset, 0) + " \xC2\xB5s: " + Quoted(*f);
       return false;
     }
     offset = o->value;

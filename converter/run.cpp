@@ -23,8 +23,10 @@
 #include "converter/run_setup.hpp"
 #include "converter/writers.hpp"
 #include "loran/calibration.hpp"
+#include "platform/files.hpp"
 #include "util/constants.hpp"
 #include "util/coordinate_text.hpp"
+#include "util/output_text.hpp"
 #include "util/strict_number.hpp"
 
 namespace kestrune::convert {
@@ -78,30 +80,71 @@ bool HasData(const std::vector<std::string>& fields) {
   });
 }
 
+// The longest message line, bytes: a few echoed names and fields.
+constexpr std::size_t kMaxMessageBytes = 1000;
+
+// Where the converted rows go: a stream the caller gives, a device or FIFO
+// written in place, or a file written whole through a temporary beside it.
 class Output {
  public:
-  explicit Output(std::FILE* f) : f_(f) {}
-  bool Write(std::string_view s) {
-    if (ok_ && !s.empty() && std::fwrite(s.data(), 1, s.size(), f_) != s.size()) {
-      ok_ = false;
-      error_ = errno;
+  // Opens the target; false with Problem() set.
+  bool Open(const Options& options, std::FILE* given) {
+    name_ = options.output;
+    if (given) {
+      f_ = given;
+      name_.clear();
+    } else if (files::IsStreamTarget(options.output)) {
+      f_ = owned_ = std::fopen(options.output.c_str(), "wb");
+      if (!f_) Fail(errno);
+    } else {
+      file_.emplace(options.output);
+      f_ = file_->Ok() ? file_->Stream() : nullptr;
+      if (!f_) Fail(file_->Error());
     }
+    return ok_;
+  }
+  bool Write(std::string_view s) {
+    if (ok_ && !s.empty() && std::fwrite(s.data(), 1, s.size(), f_) != s.size()) Fail(errno);
     return ok_;
   }
   bool Flush() {
-    if (ok_ && std::fflush(f_) != 0) {
-      ok_ = false;
-      error_ = errno;
+    if (ok_ && std::fflush(f_) != 0) Fail(errno);
+    return ok_;
+  }
+  // Ends the output: a file renamed over its target when `keep`, else
+  // removed, the target then as it was.
+  bool Close(bool keep) {
+    if (file_) {
+      if (keep && ok_ && !file_->Commit()) Fail(file_->Error());
+      file_->Discard();
+    } else if (owned_) {
+      if (std::fclose(owned_) != 0) Fail(errno);
+    } else if (f_) {
+      Flush();
     }
+    f_ = owned_ = nullptr;
     return ok_;
   }
   bool Ok() const { return ok_; }
-  int Error() const { return error_; }
+  // What went wrong, for the message line.
+  const std::string& Problem() const { return problem_; }
+  // "; out.csv not written" when a file was to be written.
+  std::string NotWritten() const { return file_ ? "; " + name_ + " not written" : ""; }
 
  private:
-  std::FILE* f_;
+  void Fail(int error) { Fail(std::string(std::strerror(error))); }
+  void Fail(const std::string& why) {
+    if (!ok_) return;
+    ok_ = false;
+    problem_ =
+        name_.empty() ? "cannot write the output: " + why : "cannot write '" + name_ + "': " + why;
+  }
+  std::FILE* f_ = nullptr;
+  std::FILE* owned_ = nullptr;
+  std::optional<files::AtomicFile> file_;
+  std::string name_;
   bool ok_ = true;
-  int error_ = 0;
+  std::string problem_;
 };
 
 }  // namespace
@@ -173,6 +216,11 @@ bool RowInput::Next(Row& row, std::size_t& lineBytes) {
 
 int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
         unsigned long long inputSize) {
+  const std::string clash = OutputsOverInputs(options, in ? fileno(in) : -1);
+  if (!clash.empty()) {
+    Say(err, clash);
+    return kUsageOrInputError;
+  }
   if (options.command == Command::kCalibrate) return RunCalibrate(options, in, out, err);
   const bool json = options.format == OutputFormat::kJsonLines;
   std::optional<RunSetup> setup;
@@ -185,16 +233,20 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
     input.emplace(options, in);
     converter.emplace(options, input->Header(), input->FieldCount(), *setup, input->HeaderLine());
   } catch (const UsageError& e) {
-    std::fprintf(err, "kestrune-convert: %s\n", e.what());
+    Say(err, e.what());
     return kUsageOrInputError;
   }
-  for (const std::string& w : converter->Warnings()) {
-    std::fprintf(err, "kestrune-convert: %s\n", w.c_str());
-  }
+  for (const std::string& w : converter->Warnings()) Say(err, w);
   const std::unique_ptr<Writer> writer =
       MakeWriter(options, converter->PassNames(), converter->ResultNames());
 
-  Output output(out);
+  // Only now, with every option checked and every input open, is the output
+  // created.
+  Output output;
+  if (!output.Open(options, out)) {
+    Say(err, output.Problem());
+    return kUsageOrInputError;
+  }
   output.Write(writer->Begin());
   // A track takes each row's start from the fix before it: one thread, in order.
   const unsigned threads = options.track ? 1u
@@ -278,96 +330,116 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
   }
   flushBatch();
   output.Write(writer->End());
-  output.Flush();
   if (progressShown) std::fprintf(err, "\r\033[K");
 
-  if (!output.Ok()) {
-    std::fprintf(err, "kestrune-convert: cannot write the output: %s\n",
-                 std::strerror(output.Error()));
+  // An input that could not be read to its end leaves no output file.
+  const int readError = input->Source().Failed();
+  if (!output.Close(readError == 0)) {
+    Say(err, output.Problem());
     return kUsageOrInputError;
   }
-  if (input->Source().Failed() != 0) {
-    std::fprintf(err, "kestrune-convert: cannot read the input after line %ld: %s\n",
-                 input->Source().LineNumber(), std::strerror(input->Source().Failed()));
+  if (readError != 0) {
+    Say(err, "cannot read the input after line " + std::to_string(input->Source().LineNumber()) +
+                 ": " + std::strerror(readError) + output.NotWritten());
     return kUsageOrInputError;
   }
   if (beyond > 0) {
     const loran::CalibrationArea& a = *setup->area;
-    std::fprintf(err,
-                 "kestrune-convert: %ld of %ld fixes lie more than %.0f km beyond the %d known "
-                 "points of %s (within %.1f km of %s %s); its offsets may not hold there\n",
-                 beyond, fixes, constants::kCalibrationReach / 1000.0, a.points,
-                 setup->calibrationFile.c_str(), a.radius / 1000.0,
-                 text::FormatLatLon(a.centre.lat * 180 / constants::kPi, "LAT", 0, '.').c_str(),
-                 text::FormatLatLon(a.centre.lon * 180 / constants::kPi, "LON", 0, '.').c_str());
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "%ld of %ld fixes lie more than %.0f km beyond the %d known points of ", beyond,
+                  fixes, constants::kCalibrationReach / 1000.0, a.points);
+    Say(err, line + setup->calibrationFile + " (within " + text::FixedText(a.radius / 1000.0, 1) +
+                 " km of " + text::FormatLatLon(constants::Degrees(a.centre.lat), "LAT", 0, '.') +
+                 " " + text::FormatLatLon(constants::Degrees(a.centre.lon), "LON", 0, '.') +
+                 "); its offsets may not hold there");
   }
   if (failed > 0 && !options.quiet) {
-    std::fprintf(err,
-                 "kestrune-convert: %ld of %ld rows not converted; the status column says why\n",
-                 failed, rows);
+    Say(err, std::to_string(failed) + " of " + std::to_string(rows) +
+                 " rows not converted; the status column says why");
   }
   if (chart) {
     const std::string problem = chart->Draw();
     if (!problem.empty()) {
-      std::fprintf(err, "kestrune-convert: %s\n", problem.c_str());
+      Say(err, problem);
       return kUsageOrInputError;
     }
   }
   return failed > 0 ? kSomeRowFailed : kAllRowsOk;
 }
 
-int Main(const std::vector<std::string>& args) {
+void Say(std::FILE* err, const std::string& text) {
+  std::fprintf(err, "kestrune-convert: %s\n", text::EchoText(text, kMaxMessageBytes).c_str());
+}
+
+std::string OutputsOverInputs(const Options& o, int inputFd) {
+  struct Named {
+    std::string what;
+    std::string path;
+  };
+  std::vector<Named> reads;
+  if (o.catalogue && *o.catalogue != "nels" && *o.catalogue != "historical") {
+    reads.push_back({"the catalogue file", *o.catalogue});
+  }
+  if (o.calibrationFile) reads.push_back({"the calibration file", *o.calibrationFile});
+  std::vector<Named> writes;
+  if (o.output != "-") writes.push_back({"-o", o.output});
+  if (o.chart) writes.push_back({"--chart", *o.chart});
+  for (const Named& w : writes) {
+    // A device or FIFO is written in place and loses nothing.
+    if (files::IsStreamTarget(w.path)) continue;
+    const std::string clash = w.what + " " + w.path + " would overwrite ";
+    if (files::SameFile(inputFd, w.path) || (o.input != "-" && files::SameFile(o.input, w.path))) {
+      return clash + "the input file; write to another file";
+    }
+    for (const Named& r : reads) {
+      if (files::SameFile(r.path, w.path)) return clash + r.what + "; write to another file";
+    }
+  }
+  if (writes.size() == 2 && files::SameFile(writes[0].path, writes[1].path)) {
+    return "--chart " + writes[1].path +
+           " would overwrite the output file (-o); write to another file";
+  }
+  return {};
+}
+
+int Main(const std::vector<std::string>& args, const Streams& streams) {
   const ParsedArguments parsed = ParseArguments(args);
   if (parsed.help) {
-    std::fputs(HelpText(), stdout);
+    std::fputs(HelpText(), streams.out);
     return kAllRowsOk;
   }
   if (parsed.version) {
-    std::puts("kestrune-convert 2.0");
+    std::fputs("kestrune-convert 2.0\n", streams.out);
     return kAllRowsOk;
   }
   if (!parsed.error.empty()) {
-    std::fprintf(stderr, "kestrune-convert: %s\n", parsed.error.c_str());
+    Say(streams.err, parsed.error);
     return kUsageOrInputError;
   }
   const Options& o = parsed.options;
-  std::FILE* in = stdin;
+  std::FILE* in = streams.in;
   unsigned long long size = 0;
   if (o.input != "-") {
     in = std::fopen(o.input.c_str(), "rb");
     if (!in) {
-      std::fprintf(stderr, "kestrune-convert: cannot open '%s': %s\n", o.input.c_str(),
-                   std::strerror(errno));
+      Say(streams.err, "cannot open '" + o.input + "': " + std::strerror(errno));
       return kUsageOrInputError;
     }
     struct stat st {};
     if (fstat(fileno(in), &st) == 0) {
       if (S_ISDIR(st.st_mode)) {
-        std::fprintf(stderr, "kestrune-convert: cannot read '%s': %s\n", o.input.c_str(),
-                     std::strerror(EISDIR));
+        Say(streams.err, "cannot read '" + o.input + "': " + std::strerror(EISDIR));
         std::fclose(in);
         return kUsageOrInputError;
       }
       if (S_ISREG(st.st_mode)) size = static_cast<unsigned long long>(st.st_size);
     }
   }
-  std::FILE* out = stdout;
-  if (o.output != "-" && o.command != Command::kCalibrate) {
-    out = std::fopen(o.output.c_str(), "wb");
-    if (!out) {
-      std::fprintf(stderr, "kestrune-convert: cannot write '%s': %s\n", o.output.c_str(),
-                   std::strerror(errno));
-      if (in != stdin) std::fclose(in);
-      return kUsageOrInputError;
-    }
-  }
-  const int code = Run(o, in, out, stderr, size);
-  if (in != stdin) std::fclose(in);
-  if (out != stdout && std::fclose(out) != 0 && code != kUsageOrInputError) {
-    std::fprintf(stderr, "kestrune-convert: cannot write '%s': %s\n", o.output.c_str(),
-                 std::strerror(errno));
-    return kUsageOrInputError;
-  }
+  // The calibration table goes to standard output whatever -o says.
+  const bool toStream = o.output == "-" || o.command == Command::kCalibrate;
+  const int code = Run(o, in, toStream ? streams.out : nullptr, streams.err, size);
+  if (in != streams.in) std::fclose(in);
   return code;
 }
 

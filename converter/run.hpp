@@ -49,16 +49,34 @@ class RowInput {
 };
 
 // Converts `in` to `out` as `options` say; messages go to `err`. Returns an
-// exit code. inputSize: bytes of the input file (0 when unknown), for the
-// progress bar.
+// exit code. out: nullptr for options.output, which is created only once
+// every option is checked and every input is open, and is written whole or
+// not at all (a device or FIFO there is written in place). inputSize: bytes
+// of the input file (0 when unknown), for the progress bar.
 int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
         unsigned long long inputSize = 0);
 
 // calibrate: the known points of `in` to the offsets of their LOPs, a table
-// on `out`, the calibration file at options.output.
+// on `out`, the calibration file at options.output (written whole).
 int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err);
 
+// One line on `err`: "kestrune-convert: <text>", with whatever the text
+// echoes made printable and the line of bounded length.
+void Say(std::FILE* err, const std::string& text);
+
+// The files a run writes checked against those it reads: one line when an
+// output would overwrite an input (the same file, also through links), else
+// empty. inputFd: the open input.
+std::string OutputsOverInputs(const Options& options, int inputFd);
+
+// The standard streams of a run of the whole program.
+struct Streams {
+  std::FILE* in = stdin;
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+};
+
 // The whole program: arguments (after the program name), files, Run.
-int Main(const std::vector<std::string>& args);
+int Main(const std::vector<std::string>& args, const Streams& streams = {});
 
 }  // namespace kestrune::convert

@@ -1,32 +1,30 @@
 // The catalogue, offsets and datum of a run.
 #include "converter/run_setup.hpp"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <fstream>
 #include <list>
 #include <mutex>
-#include <sstream>
 
 #include "converter/asf_model.hpp"
 #include "converter/conversion.hpp"
 #include "loran/catalogue_file.hpp"
+#include "platform/files.hpp"
+#include "util/constants.hpp"
+#include "util/output_text.hpp"
 #include "util/strict_number.hpp"
 
 namespace kestrune::convert {
 
 namespace {
 
+// A catalogue or calibration file: a regular file of bounded size, so that
+// a FIFO, a device or a huge file is one line, never a hang.
 std::string ReadFile(const std::string& path, const char* what) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || in.bad()) {
-    throw UsageError(std::string("cannot read the ") + what + " '" + path +
-                     "': " + std::strerror(errno));
+  files::FileText read = files::ReadRegularFile(path, constants::kMaxTableFileBytes);
+  if (!read.error.empty()) {
+    throw UsageError(std::string("cannot read the ") + what + " '" + path + "': " + read.error);
   }
-  return text.str();
+  return std::move(read.text);
 }
 
 bool SameStations(const loran::Catalogue& a, const loran::Catalogue& b) {
@@ -116,6 +114,10 @@ RunSetup LoadRunSetup(const Options& o) {
     if (!n || !std::isfinite(n->value)) {
       throw UsageError("--offset " + name + "=" + value + ": '" + value +
                        "' is not a number of microseconds");
+    }
+    if (!(std::fabs(n->value) <= constants::kMaxTdOffset)) {
+      throw UsageError("--offset " + name + "=" + value + ": '" + value + "' is outside \xC2\xB1" +
+                       text::FixedText(constants::kMaxTdOffset, 0) + " \xC2\xB5s");
     }
     s.offsets[static_cast<std::size_t>(lop->secondary)] = GivenOffset{n->value, 0};
   }

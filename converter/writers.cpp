@@ -2,10 +2,11 @@
 //
 // Texts from the input pass through CSV as bytes, untouched; the XML and JSON
 // formats need valid UTF-8, so there a byte that is not UTF-8 becomes U+FFFD,
-// and so does a control character XML 1.0 forbids.
+// and so does a control character XML 1.0 forbids; DEL and the C1 controls,
+// which both formats take but no screen shows, are written as references.
 #include "converter/writers.hpp"
 
-#include <charconv>
+#include "util/output_text.hpp"
 
 namespace kestrune::convert {
 
@@ -34,6 +35,18 @@ std::size_t Utf8Length(std::string_view s, std::size_t i) {
   return n;
 }
 
+// The code point of a DEL or C1 control character at s[i] (n bytes), else
+// 0: characters XML and JSON take, that a reader's screen does not show, so
+// both formats write them as references.
+unsigned Invisible(std::string_view s, std::size_t i, std::size_t n) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  if (n == 1 && c == 0x7F) return c;
+  if (n == 2 && c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) {
+    return static_cast<unsigned char>(s[i + 1]);
+  }
+  return 0;
+}
+
 void AppendXml(std::string& out, std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     const std::size_t n = Utf8Length(s, i);
@@ -42,6 +55,11 @@ void AppendXml(std::string& out, std::string_view s) {
         (n == 1 && static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')) {
       out += kReplacement;
       i += n == 0 ? 1 : n;
+      continue;
+    }
+    if (const unsigned code = Invisible(s, i, n)) {
+      out += "&#" + std::to_string(code) + ";";
+      i += n;
       continue;
     }
     switch (c) {
@@ -81,10 +99,11 @@ void AppendJsonString(std::string& out, std::string_view s) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
-    } else if (c < 0x20) {
+    } else if (c < 0x20 || Invisible(s, i, n) != 0) {
+      const unsigned code = c < 0x20 ? c : Invisible(s, i, n);
       out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      out += kHex[code >> 4];
+      out += kHex[code & 15];
     } else {
       out.append(s.substr(i, n));
     }
@@ -120,9 +139,7 @@ std::string Description(const OutRow& row, const std::vector<std::string>& passN
 
 // Decimal degrees to about a millimetre, whatever the C library's locale.
 std::string Degrees(double deg) {
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, deg, std::chars_format::fixed, 8);
-  return std::string(buf, r.ptr);
+  return text::FixedText(deg, 8);
 }
 
 // Every format names the passed-through columns and the results alike.

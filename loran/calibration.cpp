@@ -19,6 +19,7 @@
 #include "loran/prediction.hpp"
 #include "platform/runtime_fault.hpp"
 #include "util/constants.hpp"
+#include "util/output_text.hpp"
 
 namespace kestrune::loran {
 
@@ -55,6 +56,44 @@ std::optional<GeoPoint> FixAt(const Catalogue& catalogue, const std::vector<Lop>
   } catch (const RuntimeFault&) {
   }
   return std::nullopt;
+}
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kAreaComment = "# known points:";
+// The farthest a known point can lie from the centre of the points, metres:
+// half the earth's circumference.
+constexpr double kMaxAreaRadius = 2.0004e7;
+
+// The known-points comment line, or the problem with it. A comment whose
+// figures are not a count, a distance and a position would silently turn
+// off the warning of fixes far from the points.
+std::string ReadAreaComment(const std::string& line, CalibrationArea& a) {
+  double lat = 0.0, lon = 0.0, km = 0.0;
+  char tail = 0;
+  const int read = std::sscanf(line.c_str(), "# known points: %d within %lf km of %lf,%lf %c",
+                               &a.points, &km, &lat, &lon, &tail);
+  if (read < 4 || (read == 5 && tail != '(')) {
+    return "the known-points comment is not 'known points: N within R km of LAT,LON'";
+  }
+  if (a.points < 1 || !(km >= 0.0 && km * 1000.0 <= kMaxAreaRadius) ||
+      !(std::fabs(lat) <= constants::kMaxLatitude) ||
+      !(std::fabs(lon) <= constants::kMaxLongitude)) {
+    return "the known-points comment has a count, distance or position out of range";
+  }
+  a.centre = GeoPoint{lat * constants::kPi / 180.0, lon * constants::kPi / 180.0};
+  a.radius = km * 1000.0;
+  return {};
+}
+
+// The problem with a LOP's figures, empty when they are in range.
+std::string OutOfRange(const CalibrationOffset& o, const std::vector<std::string>& f) {
+  const std::string limit = text::FixedText(constants::kMaxTdOffset, 0);
+  if (!(std::fabs(o.offset) <= constants::kMaxTdOffset)) {
+    return "offset '" + f[1] + "' is outside \xC2\xB1" + limit + " \xC2\xB5s";
+  }
+  if (o.stddev < 0.0) return "standard deviation '" + f[2] + "' is negative";
+  if (o.rows < 0) return "rows '" + f[3] + "' is not a count";
+  return {};
 }
 
 }  // namespace
@@ -240,7 +279,9 @@ std::string LopName(const Catalogue& catalogue, const Lop& lop) {
 
 CalibrationRead ReadCalibrationText(const std::string& text, const Catalogue& catalogue) {
   CalibrationRead out;
-  std::istringstream in(text);
+  // A byte order mark, as spreadsheets write one, is no part of the heading.
+  std::istringstream in(text.starts_with(kByteOrderMark) ? text.substr(kByteOrderMark.size())
+                                                         : text);
   int n = 0;
   bool header = false;
   auto fail = [&out](int line, const std::string& problem) {
@@ -252,17 +293,14 @@ CalibrationRead ReadCalibrationText(const std::string& text, const Catalogue& ca
   for (std::string raw; std::getline(in, raw);) {
     ++n;
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-    if (!raw.empty() && raw[0] == '#') {
+    if (raw.starts_with(kAreaComment)) {
       CalibrationArea a;
-      double lat = 0.0, lon = 0.0, km = 0.0;
-      if (std::sscanf(raw.c_str(), "# known points: %d within %lf km of %lf,%lf", &a.points, &km,
-                      &lat, &lon) == 4) {
-        a.centre = GeoPoint{lat * constants::kPi / 180.0, lon * constants::kPi / 180.0};
-        a.radius = km * 1000.0;
-        out.area = a;
-      }
+      const std::string problem = ReadAreaComment(raw, a);
+      if (!problem.empty()) return fail(n, problem);
+      out.area = a;
       continue;
     }
+    if (!raw.empty() && raw[0] == '#') continue;
     if (raw.empty()) continue;
     std::vector<std::string> f;
     std::istringstream fields(raw);
@@ -296,6 +334,8 @@ CalibrationRead ReadCalibrationText(const std::string& text, const Catalogue& ca
         return fail(n, "'" + t + "' is not a number of microseconds");
       }
     }
+    const std::string range = OutOfRange(o, f);
+    if (!range.empty()) return fail(n, range);
     out.offsets.push_back(o);
     out.lines.push_back(n);
   }
@@ -318,9 +358,8 @@ std::string CalibrationText(const std::vector<CalibrationOffset>& offsets,
   for (std::string line; std::getline(lines, line);) out += "# " + line + "\n";
   out += "lop,offset_us,stddev_us,rows\n";
   for (const CalibrationOffset& o : offsets) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%s,%.3f,%.3f,%d\n", o.name.c_str(), o.offset, o.stddev, o.rows);
-    out += buf;
+    out += o.name + "," + text::FixedText(o.offset, 3) + "," + text::FixedText(o.stddev, 3) + "," +
+           std::to_string(o.rows) + "\n";
   }
   return out;
 }

@@ -115,7 +115,10 @@ std::string DateText(Date date) {
 CatalogueRead ReadCatalogueText(const std::string& text) {
   CatalogueRead out;
   std::vector<int> chainLines;  // the line of each version's chain line
-  std::istringstream in(text);
+  // A byte order mark, as editors on Windows write one, is no part of line 1.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::istringstream in(text.starts_with(kByteOrderMark) ? text.substr(kByteOrderMark.size())
+                                                         : text);
   int n = 0;
   auto fail = [&out](int line, const std::string& problem) {
     out.chains.clear();
@@ -190,6 +193,13 @@ CatalogueRead ReadCatalogueText(const std::string& text) {
             n, "emission delay '" + f[5] + "' is not " +
                    (st.designator == "M" ? "0 for a master" : "a positive number of microseconds"));
       }
+      // Every pulse of the chain is sent within its group repetition interval.
+      const double interval = c.gri * constants::kMicrosecondsPerGriUnit;
+      if (!(st.emissionDelay < interval)) {
+        return fail(n, "emission delay '" + f[5] + "' is not below the " +
+                           std::to_string(static_cast<long>(interval)) +
+                           " us group repetition interval of " + ChainName(c));
+      }
       c.stations.push_back(st);
     } else {
       return fail(n, "'" + f[0] + "' is neither a chain nor a station line");
@@ -211,11 +221,13 @@ std::string CatalogueText(const std::vector<ChainVersion>& chains) {
            (c.validFrom ? DateText(*c.validFrom) : "-") + "; " +
            (c.validTo ? DateText(*c.validTo) : "-") + "\n";
     for (const Station& s : c.stations) {
-      char delay[32];
+      // The shortest fixed form of any double fits in 400 characters.
+      char delay[400];
       const auto written =
           std::to_chars(delay, delay + sizeof delay, s.emissionDelay, std::chars_format::fixed);
+      const std::string d = written.ec == std::errc() ? std::string(delay, written.ptr) : "";
       out += "station; " + s.designator + "; " + s.name + "; " + Degrees(s.position.lat) + "; " +
-             Degrees(s.position.lon) + "; " + std::string(delay, written.ptr) + "\n";
+             Degrees(s.position.lon) + "; " + d + "\n";
     }
   }
   return out;

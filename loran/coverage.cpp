@@ -22,6 +22,7 @@
 #include "loran/geodesic.hpp"
 #include "platform/runtime_fault.hpp"
 #include "util/constants.hpp"
+#include "util/output_text.hpp"
 
 namespace kestrune::loran {
 
@@ -141,9 +142,7 @@ double NodeDistance(double g, float spacing) {
 
 // A number as statuses show it; the buffer holds any double in fixed form.
 std::string Fixed(double value, int decimals) {
-  char buf[400];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("?");
+  return text::FixedText(value, decimals);
 }
 
 std::string AccuracyText(double metres) {

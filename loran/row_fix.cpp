@@ -12,7 +12,6 @@
 #include "loran/row_fix.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -21,6 +20,7 @@
 #include "loran/prediction.hpp"
 #include "platform/runtime_fault.hpp"
 #include "util/numeric_text.hpp"
+#include "util/output_text.hpp"
 
 namespace kestrune::loran {
 
@@ -30,9 +30,7 @@ using namespace kestrune::constants;
 
 // A number as statuses show it; the buffer holds any double in fixed form.
 std::string Fixed(double value, int decimals) {
-  char buf[400];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("?");
+  return text::FixedText(value, decimals);
 }
 
 std::string LopName(const Catalogue& catalogue, const Lop& lop) {

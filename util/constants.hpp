@@ -143,6 +143,22 @@ inline constexpr double kMercatorTolerance = 1e-14;
 
 namespace kestrune::constants {
 
+// Files read whole. A catalogue, calibration or setup file holds a line per
+// station or LOP, a few kilobytes; this limit leaves room for any real one
+// and keeps a mistaken file (a logbook, an image) from being taken in.
+inline constexpr unsigned long kMaxTableFileBytes = 1ul << 20;  // bytes
+// The fixes kestrune-chart reads, about 40 bytes each: a million fixes with
+// long labels.
+inline constexpr unsigned long kMaxChartInputBytes = 256ul << 20;  // bytes
+
+// The largest ASF offset taken, microseconds. Measured offsets are a few
+// microseconds, ten or so over long land paths; a cycle slip of the receiver
+// moves a TD by 10 us. Beyond this the figure is a typing slip or the TD of
+// another chain, and a fix with it is meaningless.
+inline constexpr double kMaxTdOffset = 100.0;
+// A chain's group repetition interval is its GRI in tens of microseconds.
+inline constexpr double kMicrosecondsPerGriUnit = 10.0;
+
 // Coverage of a set of LOPs, as the Loran-C service defines it: where the
 // fix's 95 % accuracy is a quarter of a nautical mile or better (the
 // predictable accuracy of 0.25 nmi the US Federal Radionavigation Plan and

@@ -4,8 +4,11 @@
 // must not end the program or lose what the user typed.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -417,6 +420,53 @@ TEST_F(SessionTest, AsfSettingTakesTheCoastlineModel) {
   EXPECT_TRUE(Open(odd, kExampleLops).Caption().ends_with("Feb 2004"));
   EXPECT_EQ(Texts(), std::vector<std::string>{"ASF setting in Kestrune-asf.ini: \"maybe\" is "
                                               "neither none nor coastline. No ASF is used."});
+}
+
+// Whatever Kestrune-calibration.csv is, the window opens at once: a FIFO, a
+// device, a directory or a huge file is one box and no offsets (a FIFO
+// blocked the window for ever, a link to /dev/zero filled the memory, a
+// directory was passed over in silence); a byte order mark is no damage,
+// an absurd offset is.
+TEST_F(SessionTest, CalibrationFileOfAnyKindOpensTheWindowAtOnce) {
+  namespace fs = std::filesystem;
+  const std::string box = "Calibration file Kestrune-calibration.csv ";
+  const struct {
+    const char* kind;
+    std::function<void()> make;
+    std::string text;
+  } cases[] = {
+      {"fifo", [] { ::mkfifo(kCalibrationFileName, 0600); },
+       box + "cannot be read (a FIFO, not a regular file). No offsets are used."},
+      {"device", [] { fs::create_symlink("/dev/zero", kCalibrationFileName); },
+       box + "cannot be read (a device, not a regular file). No offsets are used."},
+      {"directory", [] { fs::create_directory(kCalibrationFileName); },
+       box + "cannot be read (Is a directory). No offsets are used."},
+      {"huge",
+       [] { WriteFile(kCalibrationFileName, "lop,offset_us\n" + std::string(2 << 20, '#')); },
+       box + "cannot be read (larger than 1 MiB). No offsets are used."},
+      {"absurd offset", [] { WriteFile(kCalibrationFileName, "lop,offset_us\n9007X,99999\n"); },
+       box + "is damaged (line 2: offset '99999' is outside \xC2\xB1"
+             "100 \xC2\xB5s). No offsets "
+             "are used."},
+      {"byte order mark",
+       [] { WriteFile(kCalibrationFileName, "\xEF\xBB\xBFlop,offset_us\n9007X,-0.8\n"); }, ""},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(kCalibrationFileName);
+    c.make();
+    const std::size_t before = Texts().size();
+    Session s;
+    Frm_PosTDCalc& w = Open(s, kExampleLops);
+    const std::vector<std::string> all = Texts();
+    const std::vector<std::string> boxes(all.begin() + static_cast<long>(before), all.end());
+    if (c.text.empty()) {
+      EXPECT_TRUE(boxes.empty()) << c.kind;
+      EXPECT_TRUE(w.Caption().ends_with("ASF offsets from Kestrune-calibration.csv")) << c.kind;
+    } else {
+      EXPECT_EQ(boxes, std::vector<std::string>{c.text}) << c.kind;
+      EXPECT_TRUE(w.Caption().ends_with("Feb 2004")) << c.kind;
+    }
+  }
 }
 
 TEST_F(SessionTest, CommaSeparatorSession) {

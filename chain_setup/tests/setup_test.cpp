@@ -235,6 +235,11 @@ TEST_F(SetupTest, UnreadableOrUnresolvableFiles) {
   fs::create_symlink(kSetupFileName, kSetupFileName);
   EXPECT_EQ(ReadSetupFile(kSetupFileName, loran::NelsCatalogue(), setup_).status,
             SetupFileRead::Status::Absent);
+  // A file far larger than any setup is not read into memory.
+  fs::remove(kSetupFileName);
+  WriteFile(kSetupFileName, std::string((1 << 20) + 1, '0'));
+  EXPECT_EQ(ReadSetupFile(kSetupFileName, loran::NelsCatalogue(), setup_).status,
+            SetupFileRead::Status::Unreadable);
 }
 
 // Saving used to open "Kestrune.ini.tmp" with truncation and follow any link
