@@ -73,6 +73,216 @@ std::string ReadInputOption(const std::string& option, const std::string& v, Opt
   return "--skip-lines must be a count of lines from 0, not '" + v + "'";
 }
 
+// What an option with a value does: the value read into the options, an
+// error text or an empty one.
+using ValueOption = std::string (*)(const std::string& option, const std::string& v, Options& o);
+
+std::string SetColumns(const std::string& a, const std::string& v, Options& o) {
+  if (a == "--lops") o.lops = SplitList(v);
+  if (a == "--lop-cols") o.lopColumns = SplitList(v);
+  if (a == "--td-cols") o.tdColumns = SplitList(v);
+  if (a == "--weight-cols") o.weightColumns = SplitList(v);
+  if (a == "--offset-cols") o.offsetColumns = SplitList(v);
+  if (a == "--keep") o.keepColumns = v == "none" ? std::vector<ColumnRef>{} : SplitList(v);
+  if (a == "--name-col") o.nameColumn = v;
+  if (a == "--pos-cols" || a == "--start-cols") {
+    std::vector<ColumnRef> cols = SplitList(v);
+    if (cols.size() != 2) return a + " needs two columns, LAT,LON";
+    (a == "--pos-cols" ? o.positionColumns : o.startColumns) = cols;
+  }
+  return {};
+}
+
+std::string SetFiles(const std::string& a, const std::string& v, Options& o) {
+  if (a == "-o" || a == "--output") o.output = v;
+  if (a == "--calibration") o.calibrationFile = v;
+  if (a == "--catalogue") o.catalogue = v;
+  if (a == "--chart") o.chart = v;
+  if (a == "--track-by") {
+    o.track = true;
+    o.trackColumn = v;
+  }
+  return {};
+}
+
+std::string SetText(const std::string& a, const std::string& v, Options& o) {
+  if (a == "--delimiter" || a == "--out-delimiter") {
+    const char d = v == "tab" ? '\t' : (v.size() == 1 ? v[0] : 0);
+    if (d == 0 || d == '"' || d == '\n' || d == '\r') {
+      return a + " must be tab or one character other than a quote, not '" + v + "'";
+    }
+    (a == "--delimiter" ? o.delimiter : o.outDelimiter) = d;
+  } else if (a == "--decimal") {
+    if (v != "point" && v != "comma") return "--decimal must be point or comma";
+    o.decimal = v == "point" ? text::DecimalMark::kPoint : text::DecimalMark::kComma;
+  } else if (a == "--coords") {
+    if (v != "text" && v != "auto") return "--coords must be text or auto";
+    o.coordinates = v == "text" ? CoordinateMode::kText : CoordinateMode::kAuto;
+  }
+  return {};
+}
+
+std::string SetFormat(const std::string&, const std::string& v, Options& o) {
+  static const std::map<std::string, OutputFormat> kFormats = {{"csv", OutputFormat::kCsv},
+                                                               {"gpx", OutputFormat::kGpx},
+                                                               {"geojson", OutputFormat::kGeoJson},
+                                                               {"kml", OutputFormat::kKml}};
+  const auto f = kFormats.find(v);
+  if (f == kFormats.end()) return "--format must be csv, gpx, geojson or kml, not '" + v + "'";
+  o.format = f->second;
+  return {};
+}
+
+std::string SetThreads(const std::string&, const std::string& v, Options& o) {
+  const auto r = std::from_chars(v.data(), v.data() + v.size(), o.threads);
+  if (r.ec != std::errc() || r.ptr != v.data() + v.size() || o.threads < 1 || o.threads > 64) {
+    return "--threads must be a number from 1 to 64";
+  }
+  return {};
+}
+
+std::string SetOffset(const std::string&, const std::string& v, Options& o) {
+  const std::size_t eq = v.find('=');
+  if (eq == std::string::npos) return "--offset needs LOP=MICROSECONDS, not '" + v + "'";
+  o.offsets.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+  return {};
+}
+
+std::string SetDate(const std::string&, const std::string& v, Options& o) {
+  o.date = loran::ParseDate(v);
+  if (!o.date) return "--date must be a day as YYYY-MM-DD, not '" + v + "'";
+  return {};
+}
+
+std::string SetDatum(const std::string&, const std::string& v, Options& o) {
+  const std::string code = v.size() > 5 && v.starts_with("ED50:") ? v.substr(5) : "";
+  o.datum = {v == "ED50" || !code.empty(), 0};
+  if (!code.empty()) {
+    const auto r = std::from_chars(code.data(), code.data() + code.size(), o.datum.epsg);
+    if (r.ec != std::errc() || r.ptr != code.data() + code.size() ||
+        loran::Ed50(o.datum.epsg) == nullptr) {
+      return "--datum " + v + ": the ED50 transformations are 1612, 1613, 1311, 1133";
+    }
+  } else if (v != "ED50" && v != "WGS84") {
+    return "--datum must be WGS84, ED50 or ED50:EPSG, not '" + v + "'";
+  }
+  return {};
+}
+
+// --td-sigma and --residual-sigma: microseconds above 0, at most kMaxTdSigma.
+std::string SetSigma(const std::string& a, const std::string& v, Options& o) {
+  const auto n = text::ReadStrictNumber(v, {text::DecimalMark::kPoint, false, {}});
+  if (!n || !(n->value > 0.0 && n->value <= kMaxTdSigma)) {
+    return a + " must be microseconds above 0, at most 100, not '" + v + "'";
+  }
+  (a == "--td-sigma" ? o.tdSigma : o.residualSigma) = n->value;
+  return {};
+}
+
+const std::map<std::string, ValueOption>& ValueOptions() {
+  static const std::map<std::string, ValueOption> kOptions = {{"--lops", SetColumns},
+                                                              {"--lop-cols", SetColumns},
+                                                              {"--td-cols", SetColumns},
+                                                              {"--weight-cols", SetColumns},
+                                                              {"--pos-cols", SetColumns},
+                                                              {"--start-cols", SetColumns},
+                                                              {"--keep", SetColumns},
+                                                              {"--name-col", SetColumns},
+                                                              {"--offset-cols", SetColumns},
+                                                              {"-o", SetFiles},
+                                                              {"--output", SetFiles},
+                                                              {"--calibration", SetFiles},
+                                                              {"--catalogue", SetFiles},
+                                                              {"--chart", SetFiles},
+                                                              {"--track-by", SetFiles},
+                                                              {"--delimiter", SetText},
+                                                              {"--out-delimiter", SetText},
+                                                              {"--decimal", SetText},
+                                                              {"--coords", SetText},
+                                                              {"--format", SetFormat},
+                                                              {"--threads", SetThreads},
+                                                              {"--offset", SetOffset},
+                                                              {"--date", SetDate},
+                                                              {"--datum", SetDatum},
+                                                              {"--td-sigma", SetSigma},
+                                                              {"--residual-sigma", SetSigma},
+                                                              {"--encoding", ReadInputOption},
+                                                              {"--skip-lines", ReadInputOption}};
+  return kOptions;
+}
+
+// A flag into `o`; false for an argument that is no flag.
+bool SetFlag(const std::string& a, Options& o, bool& jsonLines) {
+  if (a == "--jsonl") {
+    jsonLines = true;
+  } else if (a == "--header" || a == "--no-header") {
+    o.header = a == "--header" ? HeaderMode::kYes : HeaderMode::kNo;
+  } else if (a == "--complete-digits") {
+    o.completeDigits = true;
+  } else if (a == "--track") {
+    o.track = true;
+  } else if (a == "-q" || a == "--quiet") {
+    o.quiet = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The command word into `p`; false with p.error set, or with p.help or
+// p.version set when the first word asks for them.
+bool ReadCommand(const std::string& word, ParsedArguments& p) {
+  Options& o = p.options;
+  if (word == "--help" || word == "-h") {
+    p.help = true;
+  } else if (word == "--version") {
+    p.version = true;
+  } else if (word == "fix") {
+    o.command = Command::kFix;
+    return true;
+  } else if (word == "predict") {
+    o.command = Command::kPredict;
+    return true;
+  } else if (word == "calibrate") {
+    o.command = Command::kCalibrate;
+    o.output = kDefaultCalibrationFile;
+    return true;
+  } else {
+    p.error = "unknown command '" + word + "': fix, predict or calibrate (see --help)";
+  }
+  return false;
+}
+
+// The options that do not go together, or with the command; empty when
+// they are sound.
+std::string CheckCombination(Options& o, bool jsonLines, bool formatGiven) {
+  if (jsonLines && formatGiven) return "--jsonl writes JSON lines: --format does not apply";
+  if (jsonLines) o.format = OutputFormat::kJsonLines;
+  const bool fix = o.command == Command::kFix;
+  const bool calibrate = o.command == Command::kCalibrate;
+  if (o.command == Command::kPredict &&
+      (!o.lopColumns.empty() || !o.startColumns.empty() || o.near || o.completeDigits ||
+       !o.weightColumns.empty() || !o.tdColumns.empty())) {
+    return "predict takes --lops and --pos-cols; TD, weight and start options are for fix";
+  }
+  if (calibrate && (!o.startColumns.empty() || o.near || o.completeDigits ||
+                    !o.weightColumns.empty() || !o.offsets.empty() || !o.offsetColumns.empty() ||
+                    o.calibrationFile || formatGiven || jsonLines)) {
+    return "calibrate takes LOP, TD and position columns; start, weight, offset and format "
+           "options are for fix";
+  }
+  if (fix && !o.positionColumns.empty()) return "--pos-cols is for predict and calibrate";
+  if (!fix && o.chart) return "--chart is for fix";
+  if (o.chart && o.format == OutputFormat::kJsonLines) return "--chart does not go with --jsonl";
+  if (!o.lops.empty() && !o.lopColumns.empty()) return "give --lops or --lop-cols, not both";
+  if (o.near && !o.startColumns.empty()) return "give --near or --start-cols, not both";
+  if (!fix && o.track) return "--track is for fix";
+  if (o.format == OutputFormat::kJsonLines && o.delimiter != 0) {
+    return "--delimiter does not apply to --jsonl input";
+  }
+  return {};
+}
+
 }  // namespace
 
 const char* HelpText() {
@@ -196,204 +406,43 @@ ParsedArguments ParseArguments(std::span<const std::string> given) {
     return p;
   }
   const std::span<const std::string> args(owned);
-  std::size_t i = 0;
   auto fail = [&](const std::string& why) {
     p.error = why;
     return p;
   };
   if (args.empty()) return fail("missing command: fix, predict or calibrate (see --help)");
-  if (args[0] == "--help" || args[0] == "-h") {
-    p.help = true;
-    return p;
-  }
-  if (args[0] == "--version") {
-    p.version = true;
-    return p;
-  }
-  if (args[0] == "fix") {
-    o.command = Command::kFix;
-  } else if (args[0] == "predict") {
-    o.command = Command::kPredict;
-  } else if (args[0] == "calibrate") {
-    o.command = Command::kCalibrate;
-    o.output = kDefaultCalibrationFile;
-  } else {
-    return fail("unknown command '" + args[0] + "': fix, predict or calibrate (see --help)");
-  }
+  if (!ReadCommand(args[0], p)) return p;
   bool haveInput = false;
   bool jsonLines = false;
-  bool formatGiven = false;
   bool optionsEnded = false;  // after "--" every argument is a file name
   std::map<std::string, std::string> seen;
-  for (i = 1; i < args.size(); ++i) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (optionsEnded || a == "--") {
-      if (a == "--" && !std::exchange(optionsEnded, true)) continue;
+    const bool option = !optionsEnded && a.size() > 1 && a[0] == '-';
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+    } else if (!option) {
       if (haveInput) return fail("more than one input file: '" + o.input + "' and '" + a + "'");
       o.input = a;
       haveInput = true;
-      continue;
-    }
-    if (const std::string twice = Repeated(a, seen); !twice.empty()) return fail(twice);
-    auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) return false;
-      into = args[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
+    } else if (const std::string twice = Repeated(a, seen); !twice.empty()) {
+      return fail(twice);
+    } else if (a == "--help" || a == "-h") {
       p.help = true;
       return p;
-    }
-    const bool takesValue =
-        a == "--lops" || a == "--lop-cols" || a == "--td-cols" || a == "--weight-cols" ||
-        a == "--pos-cols" || a == "--start-cols" || a == "--keep" || a == "--name-col" ||
-        a == "--delimiter" || a == "--decimal" || a == "--coords" || a == "-o" || a == "--output" ||
-        a == "--format" || a == "--out-delimiter" || a == "--threads" || a == "--offset" ||
-        a == "--offset-cols" || a == "--calibration" || a == "--catalogue" || a == "--date" ||
-        a == "--datum" || a == "--td-sigma" || a == "--chart" || a == "--encoding" ||
-        a == "--skip-lines" || a == "--residual-sigma" || a == "--track-by";
-    if (takesValue && !value(v)) return fail("option " + a + " needs a value");
-    if (a == "--lops") {
-      o.lops = SplitList(v);
-    } else if (a == "--lop-cols") {
-      o.lopColumns = SplitList(v);
-    } else if (a == "--td-cols") {
-      o.tdColumns = SplitList(v);
-    } else if (a == "--weight-cols") {
-      o.weightColumns = SplitList(v);
-    } else if (a == "--pos-cols" || a == "--start-cols") {
-      std::vector<ColumnRef> cols = SplitList(v);
-      if (cols.size() != 2) return fail(a + " needs two columns, LAT,LON");
-      (a == "--pos-cols" ? o.positionColumns : o.startColumns) = cols;
-    } else if (a == "--keep") {
-      o.keepColumns = v == "none" ? std::vector<ColumnRef>{} : SplitList(v);
-    } else if (a == "--name-col") {
-      o.nameColumn = v;
-    } else if (a == "--delimiter" || a == "--out-delimiter") {
-      const char d = v == "tab" ? '\t' : (v.size() == 1 ? v[0] : 0);
-      if (d == 0 || d == '"' || d == '\n' || d == '\r') {
-        return fail(a + " must be tab or one character other than a quote, not '" + v + "'");
-      }
-      (a == "--delimiter" ? o.delimiter : o.outDelimiter) = d;
-    } else if (a == "--decimal") {
-      if (v != "point" && v != "comma") return fail("--decimal must be point or comma");
-      o.decimal = v == "point" ? text::DecimalMark::kPoint : text::DecimalMark::kComma;
-    } else if (a == "--coords") {
-      if (v != "text" && v != "auto") return fail("--coords must be text or auto");
-      o.coordinates = v == "text" ? CoordinateMode::kText : CoordinateMode::kAuto;
-    } else if (a == "-o" || a == "--output") {
-      o.output = v;
-    } else if (a == "--format") {
-      formatGiven = true;
-      if (v == "csv") {
-        o.format = OutputFormat::kCsv;
-      } else if (v == "gpx") {
-        o.format = OutputFormat::kGpx;
-      } else if (v == "geojson") {
-        o.format = OutputFormat::kGeoJson;
-      } else if (v == "kml") {
-        o.format = OutputFormat::kKml;
-      } else {
-        return fail("--format must be csv, gpx, geojson or kml, not '" + v + "'");
-      }
-    } else if (a == "--threads") {
-      const auto r = std::from_chars(v.data(), v.data() + v.size(), o.threads);
-      if (r.ec != std::errc() || r.ptr != v.data() + v.size() || o.threads < 1 || o.threads > 64) {
-        return fail("--threads must be a number from 1 to 64");
-      }
-    } else if (a == "--offset") {
-      const std::size_t eq = v.find('=');
-      if (eq == std::string::npos) return fail("--offset needs LOP=MICROSECONDS, not '" + v + "'");
-      o.offsets.emplace_back(v.substr(0, eq), v.substr(eq + 1));
-    } else if (a == "--offset-cols") {
-      o.offsetColumns = SplitList(v);
-    } else if (a == "--calibration") {
-      o.calibrationFile = v;
-    } else if (a == "--catalogue") {
-      o.catalogue = v;
-    } else if (a == "--date") {
-      o.date = loran::ParseDate(v);
-      if (!o.date) return fail("--date must be a day as YYYY-MM-DD, not '" + v + "'");
-    } else if (a == "--datum") {
-      const std::string code = v.size() > 5 && v.starts_with("ED50:") ? v.substr(5) : "";
-      o.datum = {v == "ED50" || !code.empty(), 0};
-      if (!code.empty()) {
-        const auto r = std::from_chars(code.data(), code.data() + code.size(), o.datum.epsg);
-        if (r.ec != std::errc() || r.ptr != code.data() + code.size() ||
-            loran::Ed50(o.datum.epsg) == nullptr) {
-          return fail("--datum " + v + ": the ED50 transformations are 1612, 1613, 1311, 1133");
-        }
-      } else if (v != "ED50" && v != "WGS84") {
-        return fail("--datum must be WGS84, ED50 or ED50:EPSG, not '" + v + "'");
-      }
-    } else if (a == "--td-sigma") {
-      const auto n = text::ReadStrictNumber(v, {text::DecimalMark::kPoint, false, {}});
-      if (!n || !(n->value > 0.0 && n->value <= kMaxTdSigma)) {
-        return fail("--td-sigma must be microseconds above 0, at most 100, not '" + v + "'");
-      }
-      o.tdSigma = n->value;
-    } else if (a == "--residual-sigma") {
-      const auto n = text::ReadStrictNumber(v, {text::DecimalMark::kPoint, false, {}});
-      if (!n || !(n->value > 0.0 && n->value <= kMaxTdSigma)) {
-        return fail("--residual-sigma must be microseconds above 0, at most 100, not '" + v + "'");
-      }
-      o.residualSigma = n->value;
-    } else if (a == "--track-by") {
-      o.track = true;
-      o.trackColumn = v;
-    } else if (a == "--chart") {
-      o.chart = v;
-    } else if (a == "--encoding" || a == "--skip-lines") {
-      if (const std::string e = ReadInputOption(a, v, o); !e.empty()) return fail(e);
+    } else if (const auto handler = ValueOptions().find(a); handler != ValueOptions().end()) {
+      if (i + 1 >= args.size()) return fail("option " + a + " needs a value");
+      if (std::string e = handler->second(a, args[++i], o); !e.empty()) return fail(e);
     } else if (a == "--near") {
       if (i + 2 >= args.size()) return fail("--near needs two values: LAT LON");
       o.near = std::make_pair(args[i + 1], args[i + 2]);
       i += 2;
-    } else if (a == "--jsonl") {
-      jsonLines = true;
-    } else if (a == "--header" || a == "--no-header") {
-      o.header = a == "--header" ? HeaderMode::kYes : HeaderMode::kNo;
-    } else if (a == "--complete-digits") {
-      o.completeDigits = true;
-    } else if (a == "--track") {
-      o.track = true;
-    } else if (a == "-q" || a == "--quiet") {
-      o.quiet = true;
-    } else if (a.size() > 1 && a[0] == '-') {
+    } else if (!SetFlag(a, o, jsonLines)) {
       return fail("unknown option '" + a + "' (see --help)");
-    } else if (haveInput) {
-      return fail("more than one input file: '" + o.input + "' and '" + a + "'");
-    } else {
-      o.input = a;
-      haveInput = true;
     }
   }
-  if (jsonLines && formatGiven) return fail("--jsonl writes JSON lines: --format does not apply");
-  if (jsonLines) o.format = OutputFormat::kJsonLines;
-  const bool fix = o.command == Command::kFix;
-  const bool calibrate = o.command == Command::kCalibrate;
-  if (o.command == Command::kPredict &&
-      (!o.lopColumns.empty() || !o.startColumns.empty() || o.near || o.completeDigits ||
-       !o.weightColumns.empty() || !o.tdColumns.empty())) {
-    return fail("predict takes --lops and --pos-cols; TD, weight and start options are for fix");
-  }
-  if (calibrate && (!o.startColumns.empty() || o.near || o.completeDigits ||
-                    !o.weightColumns.empty() || !o.offsets.empty() || !o.offsetColumns.empty() ||
-                    o.calibrationFile || formatGiven || jsonLines)) {
-    return fail(
-        "calibrate takes LOP, TD and position columns; start, weight, offset and format options "
-        "are for fix");
-  }
-  if (fix && !o.positionColumns.empty()) return fail("--pos-cols is for predict and calibrate");
-  if (!fix && o.chart) return fail("--chart is for fix");
-  if (o.chart && o.format == OutputFormat::kJsonLines)
-    return fail("--chart does not go with --jsonl");
-  if (!o.lops.empty() && !o.lopColumns.empty()) return fail("give --lops or --lop-cols, not both");
-  if (o.near && !o.startColumns.empty()) return fail("give --near or --start-cols, not both");
-  if (!fix && o.track) return fail("--track is for fix");
-  if (o.format == OutputFormat::kJsonLines && o.delimiter != 0) {
-    return fail("--delimiter does not apply to --jsonl input");
+  if (std::string e = CheckCombination(o, jsonLines, seen.count("--format") > 0); !e.empty()) {
+    return fail(e);
   }
   return p;
 }
