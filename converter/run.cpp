@@ -214,6 +214,180 @@ bool RowInput::Next(Row& row, std::size_t& lineBytes) {
   return true;
 }
 
+namespace {
+
+// The rows of a run: read a batch at a time, converted and rendered by the
+// threads, and written in input order, with the counts the summary needs.
+class BatchRun {
+ public:
+  BatchRun(const Options& options, const Converter& converter, const Writer& writer, Output& output,
+           ChartFile* chart, RowInput& input, std::FILE* err, unsigned long long inputSize)
+      : options_(options),
+        converter_(converter),
+        writer_(writer),
+        output_(output),
+        chart_(chart),
+        input_(input),
+        err_(err),
+        inputSize_(inputSize),
+        json_(options.format == OutputFormat::kJsonLines),
+        threads_(ThreadCount(options)),
+        progress_(!options.quiet && !json_ && inputSize > 0 && isatty(fileno(err))) {}
+
+  // Reads, converts and writes every row.
+  void All() {
+    std::size_t batchBytes = 0;
+    const std::size_t batchRows = json_ ? 1 : kBatchRows;
+    std::size_t lineBytes = 0;
+    for (Row r; output_.Ok() && input_.Next(r, lineBytes);) {
+      batch_.push_back(std::move(r));
+      batchBytes += lineBytes;
+      if (batch_.size() >= batchRows || batchBytes >= kBatchBytes) {
+        Flush();
+        batchBytes = 0;
+      }
+    }
+    Flush();
+    if (progressShown_) std::fprintf(err_, "\r\033[K");
+  }
+
+  long rows = 0;
+  long failed = 0;
+  long fixes = 0;
+  long beyond = 0;  // fixes far from the calibration's known points
+
+ private:
+  // What each row of a batch leaves behind once its text is written.
+  struct Done {
+    std::string text;
+    bool ok = false;
+    bool fix = false;
+    bool beyond = false;
+    std::string chartLine;  // the fix for the chart, empty for none
+  };
+
+  // A track takes each row's start from the fix before it: one thread, in order.
+  static unsigned ThreadCount(const Options& options) {
+    if (options.track) return 1u;
+    return options.threads > 0 ? static_cast<unsigned>(options.threads)
+                               : std::max(1u, std::thread::hardware_concurrency());
+  }
+
+  void ConvertBatch() {
+    done_.assign(batch_.size(), Done{});
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+      OutRow row;
+      for (std::size_t i; (i = next.fetch_add(1)) < batch_.size();) {
+        converter_.Convert(batch_[i], row);
+        Done& d = done_[i];
+        writer_.Row(row, d.text);
+        d.ok = row.ok;
+        d.fix = row.hasPosition;
+        d.beyond = row.beyondCalibration;
+        if (chart_ && row.hasPosition)
+          d.chartLine = ChartFile::Line(row.wgs84Lat, row.wgs84Lon, row.name);
+      }
+    };
+    std::vector<std::thread> helpers;
+    const std::size_t extra = std::min<std::size_t>(threads_, batch_.size() / 64 + 1) - 1;
+    for (std::size_t t = 0; t < extra; ++t) helpers.emplace_back(work);
+    work();
+    for (std::thread& t : helpers) t.join();
+  }
+
+  void Flush() {
+    ConvertBatch();
+    for (const Done& d : done_) {
+      if (rows > 0) output_.Write(writer_.Between());
+      output_.Write(d.text);
+      ++rows;
+      failed += d.ok ? 0 : 1;
+      fixes += d.fix ? 1 : 0;
+      beyond += d.beyond ? 1 : 0;
+      if (chart_) chart_->Add(d.chartLine);
+    }
+    batch_.clear();
+    if (json_) output_.Flush();
+    if (progress_) ShowProgress();
+  }
+
+  void ShowProgress() {
+    const double fraction = std::min(
+        1.0, static_cast<double>(input_.Source().BytesRead()) / static_cast<double>(inputSize_));
+    if (!progressShown_ && static_cast<double>(rows) / std::max(fraction, 1e-9) <= kProgressRows) {
+      return;
+    }
+    const int bar = static_cast<int>(fraction * kProgressWidth);
+    std::fprintf(err_, "\rkestrune-convert: [%s%s] %3d%% %ld rows",
+                 std::string(static_cast<std::size_t>(bar), '#').c_str(),
+                 std::string(static_cast<std::size_t>(kProgressWidth - bar), '.').c_str(),
+                 static_cast<int>(fraction * 100.0), rows);
+    std::fflush(err_);
+    progressShown_ = true;
+  }
+
+  const Options& options_;
+  const Converter& converter_;
+  const Writer& writer_;
+  Output& output_;
+  ChartFile* chart_;
+  RowInput& input_;
+  std::FILE* err_;
+  unsigned long long inputSize_;
+  bool json_;
+  unsigned threads_;
+  bool progress_;
+  bool progressShown_ = false;
+  std::vector<Row> batch_;
+  std::vector<Done> done_;
+};
+
+// The warning for fixes far beyond the calibration's known points.
+std::string BeyondCalibration(const RunSetup& setup, long beyond, long fixes) {
+  const loran::CalibrationArea& a = *setup.area;
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "%ld of %ld fixes lie more than %.0f km beyond the %d known points of ", beyond,
+                fixes, constants::kCalibrationReach / 1000.0, a.points);
+  return line + setup.calibrationFile + " (within " + text::FixedText(a.radius / 1000.0, 1) +
+         " km of " + text::FormatLatLon(constants::Degrees(a.centre.lat), "LAT", 0, '.') + " " +
+         text::FormatLatLon(constants::Degrees(a.centre.lon), "LON", 0, '.') +
+         "); its offsets may not hold there";
+}
+
+// The end of a run: the output kept or not, the summary, the chart drawn;
+// the exit code.
+int Conclude(const Options& options, const RunSetup& setup, const BatchRun& run, Output& output,
+             RowInput& input, ChartFile* chart, std::FILE* err) {
+  // An input that could not be read to its end leaves no output file.
+  const int readError = input.Source().Failed();
+  if (!output.Close(readError == 0)) {
+    Say(err, output.Problem());
+    return kUsageOrInputError;
+  }
+  if (readError != 0) {
+    Say(err, "cannot read the input after line " + std::to_string(input.Source().LineNumber()) +
+                 ": " + std::strerror(readError) + output.NotWritten());
+    return kUsageOrInputError;
+  }
+  if (run.beyond > 0) Say(err, BeyondCalibration(setup, run.beyond, run.fixes));
+  if (run.failed > 0 && !options.quiet) {
+    Say(err, std::to_string(run.failed) + " of " + std::to_string(run.rows) +
+                 " rows not converted; the status column says why");
+  }
+  if (chart) {
+    const std::string problem = chart->Draw();
+    if (!problem.empty()) {
+      Say(err, problem);
+      return kUsageOrInputError;
+    }
+  }
+  return run.failed > 0 ? kSomeRowFailed : kAllRowsOk;
+}
+
+}  // namespace
+
 int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
         unsigned long long inputSize) {
   const std::string clash = OutputsOverInputs(options, in ? fileno(in) : -1);
@@ -222,7 +396,6 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
     return kUsageOrInputError;
   }
   if (options.command == Command::kCalibrate) return RunCalibrate(options, in, out, err);
-  const bool json = options.format == OutputFormat::kJsonLines;
   std::optional<RunSetup> setup;
   std::optional<RowInput> input;
   std::optional<Converter> converter;
@@ -248,124 +421,11 @@ int Run(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err,
     return kUsageOrInputError;
   }
   output.Write(writer->Begin());
-  // A track takes each row's start from the fix before it: one thread, in order.
-  const unsigned threads = options.track ? 1u
-                           : options.threads > 0
-                               ? static_cast<unsigned>(options.threads)
-                               : std::max(1u, std::thread::hardware_concurrency());
-  const bool progress = !options.quiet && !json && inputSize > 0 && isatty(fileno(err));
-  bool progressShown = false;
-  long rows = 0;
-  long failed = 0;
-  long fixes = 0;
-  long beyond = 0;  // fixes far from the calibration's known points
-  std::vector<Row> batch;
-  // What each row of a batch leaves behind once its text is written.
-  struct Done {
-    std::string text;
-    bool ok = false;
-    bool fix = false;
-    bool beyond = false;
-    std::string chartLine;  // the fix for the chart, empty for none
-  };
-  std::vector<Done> done;
-
-  auto flushBatch = [&] {
-    done.assign(batch.size(), Done{});
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-      OutRow row;
-      for (std::size_t i; (i = next.fetch_add(1)) < batch.size();) {
-        converter->Convert(batch[i], row);
-        Done& d = done[i];
-        writer->Row(row, d.text);
-        d.ok = row.ok;
-        d.fix = row.hasPosition;
-        d.beyond = row.beyondCalibration;
-        if (chart && row.hasPosition)
-          d.chartLine = ChartFile::Line(row.wgs84Lat, row.wgs84Lon, row.name);
-      }
-    };
-    std::vector<std::thread> helpers;
-    const std::size_t extra = std::min<std::size_t>(threads, batch.size() / 64 + 1) - 1;
-    for (std::size_t t = 0; t < extra; ++t) helpers.emplace_back(work);
-    work();
-    for (std::thread& t : helpers) t.join();
-    for (const Done& d : done) {
-      if (rows > 0) output.Write(writer->Between());
-      output.Write(d.text);
-      ++rows;
-      failed += d.ok ? 0 : 1;
-      fixes += d.fix ? 1 : 0;
-      beyond += d.beyond ? 1 : 0;
-      if (chart) chart->Add(d.chartLine);
-    }
-    batch.clear();
-    if (json) output.Flush();
-    if (progress) {
-      const double fraction = std::min(
-          1.0, static_cast<double>(input->Source().BytesRead()) / static_cast<double>(inputSize));
-      if (progressShown || static_cast<double>(rows) / std::max(fraction, 1e-9) > kProgressRows) {
-        const int bar = static_cast<int>(fraction * kProgressWidth);
-        std::fprintf(err, "\rkestrune-convert: [%s%s] %3d%% %ld rows",
-                     std::string(static_cast<std::size_t>(bar), '#').c_str(),
-                     std::string(static_cast<std::size_t>(kProgressWidth - bar), '.').c_str(),
-                     static_cast<int>(fraction * 100.0), rows);
-        std::fflush(err);
-        progressShown = true;
-      }
-    }
-  };
-
-  std::size_t batchBytes = 0;
-  const std::size_t batchRows = json ? 1 : kBatchRows;
-  std::size_t lineBytes = 0;
-  for (Row r; output.Ok() && input->Next(r, lineBytes);) {
-    batch.push_back(std::move(r));
-    batchBytes += lineBytes;
-    if (batch.size() >= batchRows || batchBytes >= kBatchBytes) {
-      flushBatch();
-      batchBytes = 0;
-    }
-  }
-  flushBatch();
+  ChartFile* chartFile = chart ? &*chart : nullptr;
+  BatchRun run(options, *converter, *writer, output, chartFile, *input, err, inputSize);
+  run.All();
   output.Write(writer->End());
-  if (progressShown) std::fprintf(err, "\r\033[K");
-
-  // An input that could not be read to its end leaves no output file.
-  const int readError = input->Source().Failed();
-  if (!output.Close(readError == 0)) {
-    Say(err, output.Problem());
-    return kUsageOrInputError;
-  }
-  if (readError != 0) {
-    Say(err, "cannot read the input after line " + std::to_string(input->Source().LineNumber()) +
-                 ": " + std::strerror(readError) + output.NotWritten());
-    return kUsageOrInputError;
-  }
-  if (beyond > 0) {
-    const loran::CalibrationArea& a = *setup->area;
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  "%ld of %ld fixes lie more than %.0f km beyond the %d known points of ", beyond,
-                  fixes, constants::kCalibrationReach / 1000.0, a.points);
-    Say(err, line + setup->calibrationFile + " (within " + text::FixedText(a.radius / 1000.0, 1) +
-                 " km of " + text::FormatLatLon(constants::Degrees(a.centre.lat), "LAT", 0, '.') +
-                 " " + text::FormatLatLon(constants::Degrees(a.centre.lon), "LON", 0, '.') +
-                 "); its offsets may not hold there");
-  }
-  if (failed > 0 && !options.quiet) {
-    Say(err, std::to_string(failed) + " of " + std::to_string(rows) +
-                 " rows not converted; the status column says why");
-  }
-  if (chart) {
-    const std::string problem = chart->Draw();
-    if (!problem.empty()) {
-      Say(err, problem);
-      return kUsageOrInputError;
-    }
-  }
-  return failed > 0 ? kSomeRowFailed : kAllRowsOk;
+  return Conclude(options, *setup, run, output, *input, chartFile, err);
 }
 
 void Say(std::FILE* err, const std::string& text) {
