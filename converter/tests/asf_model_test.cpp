@@ -11,8 +11,6 @@
 #include "converter/asf_model.hpp"
 #include "converter/asf_options.hpp"
 #include "converter/tests/convert_test_support.hpp"
-#include "loran/calibration.hpp"
-#include "util/constants.hpp"
 
 namespace kestrune::convert {
 namespace {
@@ -24,11 +22,8 @@ const std::string kSample = std::string(KESTRUNE_EXAMPLES_DIR) + "/asf-coast-log
 double MedianError(const testing::Outcome& o) {
   std::vector<double> errors;
   for (const auto& r : o.rows) {
-    const loran::GeoPoint truth{constants::Radians(std::stod(r.at("true_lat"))),
-                                constants::Radians(std::stod(r.at("true_lon")))};
-    const loran::GeoPoint fix{constants::Radians(std::stod(r.at("fix_lat"))),
-                              constants::Radians(std::stod(r.at("fix_lon")))};
-    errors.push_back(loran::DistanceMetres(truth, fix));
+    errors.push_back(
+        testing::MetresFrom(r, std::stod(r.at("true_lat")), std::stod(r.at("true_lon"))));
   }
   std::sort(errors.begin(), errors.end());
   return errors.empty() ? 1e9 : errors[errors.size() / 2];
