@@ -30,14 +30,13 @@ double MedianError(const testing::Outcome& o) {
 }
 
 TEST(AsfModel, SyntheticCoastalLogbookComesTrue) {
-  const std::vector<std::string> common = {
-      "--lops", "9007W,9007X,9007Y,9007Z", "--near", "62.2", "5.4",
-      "--keep", "name,true_lat,true_lon",  kSample};
-  std::vector<std::string> sea = {"fix"}, model = {"fix", "--asf", "model"};
-  sea.insert(sea.end(), common.begin(), common.end());
-  model.insert(model.end(), common.begin(), common.end());
-  const testing::Outcome withoutModel = Convert(sea, "");
-  const testing::Outcome withModel = Convert(model, "");
+  auto fix = [](std::vector<std::string> args) {
+    args.insert(args.end(), {"--lops", "9007W,9007X,9007Y,9007Z", "--near", "62.2", "5.4", "--keep",
+                             "name,true_lat,true_lon", kSample});
+    return Convert(args, "");
+  };
+  const testing::Outcome withoutModel = fix({"fix"});  // the default: no model
+  const testing::Outcome withModel = fix({"fix", "--asf", "model"});
   ASSERT_EQ(withModel.code, 0) << withModel.err;
   ASSERT_EQ(withModel.rows.size(), 40u);
   // 297 m and 4.2 m when the sample was made.

@@ -80,10 +80,6 @@ TEST(Status, EachRowSaysWhetherToUseIt) {
        {"fix"},
        "lop1,td1,lop2,td2,lop3,td3\n9007W,13648.5,7499X,16248.6,9007X,26750.5\n",
        "fix beyond a pole: the iteration ended at latitude 1660.6\xC2\xB0"},
-      {"--complete-digits with the next candidate too near",
-       {"fix", "--complete-digits", "--lops", "9007X,9007Y"},
-       "est_lat,est_lon,td1,td2\n64.3,-1.3,433.5,752.0\n",
-       "ambiguous completion: TD 2 41752.0 or 40752.0"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
