@@ -11,8 +11,6 @@
 #include "converter/asf_model.hpp"
 #include "converter/asf_options.hpp"
 #include "converter/tests/convert_test_support.hpp"
-#include "loran/calibration.hpp"
-#include "util/constants.hpp"
 
 namespace kestrune::convert {
 namespace {
@@ -24,25 +22,21 @@ const std::string kSample = std::string(KESTRUNE_EXAMPLES_DIR) + "/asf-coast-log
 double MedianError(const testing::Outcome& o) {
   std::vector<double> errors;
   for (const auto& r : o.rows) {
-    const loran::GeoPoint truth{constants::Radians(std::stod(r.at("true_lat"))),
-                                constants::Radians(std::stod(r.at("true_lon")))};
-    const loran::GeoPoint fix{constants::Radians(std::stod(r.at("fix_lat"))),
-                              constants::Radians(std::stod(r.at("fix_lon")))};
-    errors.push_back(loran::DistanceMetres(truth, fix));
+    errors.push_back(
+        testing::MetresFrom(r, std::stod(r.at("true_lat")), std::stod(r.at("true_lon"))));
   }
   std::sort(errors.begin(), errors.end());
   return errors.empty() ? 1e9 : errors[errors.size() / 2];
 }
 
 TEST(AsfModel, SyntheticCoastalLogbookComesTrue) {
-  const std::vector<std::string> common = {
-      "--lops", "9007W,9007X,9007Y,9007Z", "--near", "62.2", "5.4",
-      "--keep", "name,true_lat,true_lon",  kSample};
-  std::vector<std::string> sea = {"fix"}, model = {"fix", "--asf", "model"};
-  sea.insert(sea.end(), common.begin(), common.end());
-  model.insert(model.end(), common.begin(), common.end());
-  const testing::Outcome withoutModel = Convert(sea, "");
-  const testing::Outcome withModel = Convert(model, "");
+  auto fix = [](std::vector<std::string> args) {
+    args.insert(args.end(), {"--lops", "9007W,9007X,9007Y,9007Z", "--near", "62.2", "5.4", "--keep",
+                             "name,true_lat,true_lon", kSample});
+    return Convert(args, "");
+  };
+  const testing::Outcome withoutModel = fix({"fix"});  // the default: no model
+  const testing::Outcome withModel = fix({"fix", "--asf", "model"});
   ASSERT_EQ(withModel.code, 0) << withModel.err;
   ASSERT_EQ(withModel.rows.size(), 40u);
   // 297 m and 4.2 m when the sample was made.

@@ -11,14 +11,30 @@
 #include "converter/options.hpp"
 #include "converter/row_reader.hpp"
 #include "converter/run.hpp"
+#include "loran/calibration.hpp"
+#include "util/constants.hpp"
 
 namespace kestrune::convert::testing {
+
+using Row = std::map<std::string, std::string>;
+
+// A position given in degrees.
+inline loran::GeoPoint At(double latDeg, double lonDeg) {
+  return {constants::Radians(latDeg), constants::Radians(lonDeg)};
+}
+
+// Metres from the fix of a converted row (columns fix_lat, fix_lon, in
+// degrees) to a position in degrees.
+inline double MetresFrom(const Row& row, double latDeg, double lonDeg) {
+  return loran::DistanceMetres(At(std::stod(row.at("fix_lat")), std::stod(row.at("fix_lon"))),
+                               At(latDeg, lonDeg));
+}
 
 struct Outcome {
   int code = 0;
   std::string out;
-  std::string err;                                       // standard error
-  std::vector<std::map<std::string, std::string>> rows;  // the CSV output, by column name
+  std::string err;        // standard error
+  std::vector<Row> rows;  // the CSV output, by column name
 };
 
 // Runs `args` (without a file: `input` is the standard input).

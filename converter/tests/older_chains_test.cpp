@@ -7,20 +7,13 @@
 #include <string>
 
 #include "converter/tests/convert_test_support.hpp"
-#include "loran/calibration.hpp"
-#include "tests/support/test_support.hpp"
 
 namespace kestrune::convert {
 namespace {
 
 using testing::Convert;
-using testing_support::Rad;
 
 const std::string kLogbook = std::string(KESTRUNE_EXAMPLES_DIR) + "/norwegian-sea-1990.csv";
-
-loran::GeoPoint At(double latDeg, double lonDeg) {
-  return loran::GeoPoint{Rad(latDeg), Rad(lonDeg)};
-}
 
 TEST(OlderChains, A1990LogbookConvertsOnChain7970) {
   const testing::Outcome o =
@@ -36,9 +29,7 @@ TEST(OlderChains, A1990LogbookConvertsOnChain7970) {
     double lat, lon;  // degrees
   } made[] = {{0, 62.52, 5.68}, {9, 65.18, 2.90}};
   for (const auto& m : made) {
-    const auto& row = o.rows.at(m.row);
-    const loran::GeoPoint fix = At(std::stod(row.at("fix_lat")), std::stod(row.at("fix_lon")));
-    EXPECT_LT(loran::DistanceMetres(fix, At(m.lat, m.lon)), 50.0) << row.at("name");
+    EXPECT_LT(testing::MetresFrom(o.rows.at(m.row), m.lat, m.lon), 50.0) << m.row;
   }
   // The chain went off the air with 1994: without a date it is not known.
   const testing::Outcome today =

@@ -122,19 +122,6 @@ TEST(GroundRegions, ReadsRegionsAndRejectsMistakes) {
   EXPECT_NE(ReadGroundRegions("/dev/null").problem, "");
 }
 
-TEST(Asf, RegionOverridesLandAndSea) {
-  GroundRegionsRead read = ParseGroundRegions("region 5 80\n60 8\n64 8\n64 16\n60 16\n");
-  AsfModelSettings settings;
-  settings.regions = read.regions;
-  const AsfModel model(std::make_shared<const LandMask>(Coast()), settings);
-  // Inland, inside the region of seawater constants: the ASF is that of
-  // its curve, all sea.
-  const std::vector<PathSection> s = model.Sections(At(61.0, 9.0), At(63.0, 14.0));
-  ASSERT_EQ(s.size(), 1u);
-  EXPECT_EQ(s[0].ground, 2);
-  EXPECT_NEAR(model.Asf(s), 0.0, 1e-9);
-}
-
 TEST(AsfFix, RecoversThePositionWhoseTdsCarryTheModelsAsf) {
   const Catalogue& nels = NelsCatalogue();
   const CatalogueAsf asf(Model(), nels);

@@ -107,11 +107,10 @@ TEST(OlderChains, WorkedExampleTds) {
     int gri;
     const char* designator;
     double td;  // microseconds
-  } cases[] = {{7970, "W", 32845.12},
-               {7970, "X", 18889.03},
-               {7930, "W", 16673.77},
-               {7930, "X", 30899.81},
-               {7930, "Z", 49369.30}};
+  } cases[] = {
+      {7970, "W", 32845.12}, {7970, "X", 18889.03}, {7930, "W", 16673.77},
+      {7930, "X", 30899.81}, {7930, "Z", 49369.30},
+  };
   for (const auto& k : cases) {
     const double td = PredictPair(c, at, c.Find(k.gri, "M"), c.Find(k.gri, k.designator)).td;
     EXPECT_NEAR(td, k.td, 0.02) << k.gri << k.designator;

@@ -77,8 +77,6 @@ TEST(ParseLatLon, CasesBeyondTheTables) {
   EXPECT_FALSE(std::signbit(ParseLatLon("", "LAT").value));
 }
 
-// Seconds that the pattern rounds to 60 carry into the minutes, and 60
-// minutes into the degrees, at every decimals count.
 // The window reads "S" or "nan" as 0 degrees with or without a message; a
 // text without a digit names no position for a strict reader.
 TEST(HasDigit, TextsThatNameNoPosition) {
@@ -91,6 +89,8 @@ TEST(HasDigit, TextsThatNameNoPosition) {
   EXPECT_EQ(text::ParseLatLon("S", "LAT").value, 0.0);  // the window's reading stays
 }
 
+// Seconds that the pattern rounds to 60 carry into the minutes, and 60
+// minutes into the degrees, at every decimals count.
 TEST(FormatLatLon, NeverWritesSixtySecondsOrMinutes) {
   const struct {
     double value;
@@ -124,31 +124,18 @@ TEST(FormatLatLon, DegreesBeyondTheSixteenBitFieldAreAnOverflow) {
 }
 
 TEST(ReadLenientNumber, ReadsTheLeadingNumberAndNeverFails) {
+  const std::string kNines(400, '9');
   const struct {
     std::string text;
     double value;
   } cases[] = {
-      {"0,5", 0.5},
-      {"1,2,3", 1.2},
-      {"27 512,3", 27512.3},
-      {"-3e2", -300.0},
-      {"12 usec", 12.0},
-      {"", 0.0},
-      {"abc", 0.0},
-      {",", 0.0},
-      {" \t- 3", -3.0},
-      {"3\n4", 34.0},
-      {"1D2", 100.0},
-      {"2,5d-1", 0.25},
-      {"1e+", 1.0},
-      {"28'359.1", 28.0},
-      {"1e-400", 0.0},
-      {"1e-310", 1e-310},
-      {"1E400", DBL_MAX},
-      {"-1e400", -DBL_MAX},
-      {"0.01e310", 1e308},
-      {std::string(400, '9'), DBL_MAX},
-      {"1e99999999999999999999", DBL_MAX},
+      {"0,5", 0.5},        {"1,2,3", 1.2},     {"27 512,3", 27512.3},
+      {"-3e2", -300.0},    {"12 usec", 12.0},  {"", 0.0},
+      {"abc", 0.0},        {",", 0.0},         {" \t- 3", -3.0},
+      {"3\n4", 34.0},      {"1D2", 100.0},     {"2,5d-1", 0.25},
+      {"1e+", 1.0},        {"28'359.1", 28.0}, {"1e-400", 0.0},
+      {"1e-310", 1e-310},  {"1E400", DBL_MAX}, {"-1e400", -DBL_MAX},
+      {"0.01e310", 1e308}, {kNines, DBL_MAX},  {"1e99999999999999999999", DBL_MAX},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadLenientNumber(c.text), c.value) << c.text;
 }
