@@ -8,11 +8,17 @@
 #include <stdexcept>
 
 #include "calc_window/frm_postdcalc.hpp"
+#include "chain_setup/setup_file.hpp"
 #include "loran/coastline.hpp"
 #include "platform/message_box.hpp"
 #include "util/constants.hpp"
 
 namespace kestrune {
+
+namespace {
+// What the title gains while the setting is on.
+constexpr const char* kAsfTitle = "   ASF from the coastline";
+}  // namespace
 
 void Frm_PosTDCalc::LoadAsfSetting() {
   std::ifstream in(kAsfSettingFileName, std::ios::binary);
@@ -28,15 +34,50 @@ void Frm_PosTDCalc::LoadAsfSetting() {
     MsgBox(problem + "\"" + value + "\" is neither none nor coastline. No ASF is used.");
     return;
   }
+  UseAsfModel(problem);
+}
+
+bool Frm_PosTDCalc::UseAsfModel(const std::string& problem) {
   loran::CoastlineRead coast = loran::ReadCoastline(loran::FindCoastlineFile(""));
   if (!coast.coast) {
     MsgBox(problem + "no coastline (" + coast.problem + "). No ASF is used.");
-    return;
+    return false;
   }
   auto model = std::make_shared<const loran::AsfModel>(
       std::make_shared<const loran::LandMask>(*coast.coast), loran::AsfModelSettings{});
   asf_ = std::make_shared<const loran::CatalogueAsf>(std::move(model), catalogue_);
-  SetCaption(Caption() + "   ASF from the coastline");
+  SetCaption(Caption() + kAsfTitle);
+  return true;
+}
+
+bool Frm_PosTDCalc::SetAsfFromCoastline(bool on) {
+  if (on == AsfFromCoastline()) return on;
+  // The model is read before the file is written, so that a setting kept
+  // is one that works.
+  if (on && !UseAsfModel(std::string("ASF from the coastline: "))) return false;
+  if (!WriteFileWhole(kAsfSettingFileName, on ? "ASF=coastline\n" : "ASF=none\n")) {
+    MsgBox(std::string("ASF setting file ") + kAsfSettingFileName + " could not be written.");
+    if (on) DropAsfModel();
+    return !on;
+  }
+  if (!on) DropAsfModel();
+  // The results on show were calculated with the old setting.
+  if (solution_) {
+    LoranCalc(2);
+  } else if (estimate_exists_) {
+    LoranCalc(1);
+  }
+  return on;
+}
+
+void Frm_PosTDCalc::DropAsfModel() {
+  asf_.reset();
+  asfAt_.clear();
+  std::string caption = Caption();
+  if (const std::size_t at = caption.rfind(kAsfTitle); at != std::string::npos) {
+    caption.erase(at, std::string(kAsfTitle).size());
+    SetCaption(caption);
+  }
 }
 
 double Frm_PosTDCalc::SetAsfAt(loran::GeoPoint at) {

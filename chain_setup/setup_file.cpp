@@ -290,9 +290,13 @@ bool ReplaceFile(const std::string& file, const std::string& text) {
 }  // namespace
 
 std::string WriteSetupFile(const SetupState& setup, const std::string& path) {
-  const std::string file = FileBehind(path);
-  if (!file.empty() && ReplaceFile(file, SetupFileText(setup))) return std::string();
+  if (WriteFileWhole(path, SetupFileText(setup))) return std::string();
   return "Setup file " + path + " could not be written.";
+}
+
+bool WriteFileWhole(const std::string& path, const std::string& text) {
+  const std::string file = FileBehind(path);
+  return !file.empty() && ReplaceFile(file, text);
 }
 
 }  // namespace kestrune

@@ -57,4 +57,9 @@ SetupFileRead ReadSetupFile(const std::string& path, const loran::Catalogue& cat
 // left as it was.
 std::string WriteSetupFile(const SetupState& setup, const std::string& path);
 
+// Replaces the file at `path` by `text` as WriteSetupFile does (a fresh
+// temporary beside it, flushed, renamed over it); false when that failed and
+// the old file is as it was.
+bool WriteFileWhole(const std::string& path, const std::string& text);
+
 }  // namespace kestrune
