@@ -93,12 +93,36 @@ void Application::AddActions(FormView& view) {
       QGuiApplication::clipboard()->setText(QString::fromStdString(ResultsText(*calc)));
     });
     view.SetCopyAllAction(copy.get());
+    AddAsfActions(view, *calc);
   }
   auto& help = actions_.emplace_back(std::make_unique<QAction>("Help"));
   help->setObjectName("kestruneHelpAction");
   help->setShortcut(QKeySequence::HelpContents);
   QObject::connect(help.get(), &QAction::triggered, [this] { ShowHelp(); });
   view.AddWindowAction(help.get());
+}
+
+void Application::AddAsfActions(FormView& view, Frm_PosTDCalc& calc) {
+  // Two entries that read as the setting's two values; the one in use is ticked.
+  auto& none = actions_.emplace_back(std::make_unique<QAction>("ASF: none"));
+  auto& coast = actions_.emplace_back(std::make_unique<QAction>("ASF: from the coastline"));
+  none->setObjectName("kestruneAsfNone");
+  coast->setObjectName("kestruneAsfCoastline");
+  QAction* noneAction = none.get();
+  QAction* coastAction = coast.get();
+  auto tick = [noneAction, coastAction, &calc] {
+    noneAction->setChecked(!calc.AsfFromCoastline());
+    coastAction->setChecked(calc.AsfFromCoastline());
+  };
+  for (QAction* a : {noneAction, coastAction}) {
+    a->setCheckable(true);
+    QObject::connect(a, &QAction::triggered, [a, coastAction, &calc, tick] {
+      calc.SetAsfFromCoastline(a == coastAction);
+      tick();
+    });
+    view.AddWindowAction(a);
+  }
+  tick();
 }
 
 void Application::ShowChart(Frm_PosTDCalc& calc) {
