@@ -93,13 +93,13 @@ void Application::AddActions(FormView& view) {
       QGuiApplication::clipboard()->setText(QString::fromStdString(ResultsText(*calc)));
     });
     view.SetCopyAllAction(copy.get());
-    AddAsfActions(view, *calc);
   }
   auto& help = actions_.emplace_back(std::make_unique<QAction>("Help"));
   help->setObjectName("kestruneHelpAction");
   help->setShortcut(QKeySequence::HelpContents);
   QObject::connect(help.get(), &QAction::triggered, [this] { ShowHelp(); });
   view.AddWindowAction(help.get());
+  if (auto* calc = dynamic_cast<Frm_PosTDCalc*>(&view.Model())) AddAsfActions(view, *calc);
 }
 
 void Application::AddAsfActions(FormView& view, Frm_PosTDCalc& calc) {

@@ -133,15 +133,19 @@ ChartWindow::ChartWindow(Frm_PosTDCalc& model, const loran::Catalogue& catalogue
     tools->addWidget(w);
   }
   tools->addStretch();
-  tools->addWidget(asfBox_);
-  tools->addWidget(asfLop_);
   tools->addWidget(sigmaLabel);
   tools->addWidget(sigma_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addLayout(tools);
   layout->addWidget(canvas_, 1);
-  layout->addWidget(status_);
+  // The ASF layer's controls share the status line's row, so that the
+  // toolbar still fits a small screen.
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(status_, 1);
+  bottom->addWidget(asfBox_);
+  bottom->addWidget(asfLop_);
+  layout->addLayout(bottom);
 
   connect(fit, &QPushButton::clicked, this, [this] { Fit(); });
   connect(zoomIn, &QPushButton::clicked, this, [this] { Zoom(kZoomStep); });

@@ -211,7 +211,8 @@ class KeyboardTest : public QObject {
     const QPoint middle = lat->rect().center();
     QContextMenuEvent right(QContextMenuEvent::Mouse, middle, lat->mapToGlobal(middle));
     QApplication::sendEvent(lat, &right);
-    QCOMPARE(entries, QStringList({"Copy", "Copy results", "Help"}));
+    QCOMPARE(entries,
+             QStringList({"Copy", "Copy results", "Help", "ASF: none", "ASF: from the coastline"}));
     std::unique_ptr<QMenu> menu = view->LabelMenu(lat);
     menu->actions().at(0)->trigger();
     QCOMPARE(QApplication::clipboard()->text(), figure);
