@@ -231,6 +231,9 @@ AsfGrid AsfLayerCache::GridOver(const loran::CatalogueAsf& asf, const Mercator& 
   g.columns = static_cast<int>(std::ceil(high.x / g.cell) - static_cast<double>(g.i0)) + 1;
   g.rows = static_cast<int>(std::ceil(high.y / g.cell) - static_cast<double>(g.j0)) + 1;
   g.values.reserve(static_cast<std::size_t>(g.columns) * static_cast<std::size_t>(g.rows));
+  // Nodes wider apart than the station fields' share none of theirs: each
+  // would read four of every field's nodes for two paths of its own.
+  const bool exact = g.cell / projection.ScaleAt(projection.Centre().lat) > kAsfExactLayerCell;
   for (int r = 0; r < g.rows; ++r) {
     for (int c = 0; c < g.columns; ++c) {
       const std::int64_t i = g.i0 + c, j = g.j0 + r;
@@ -238,7 +241,8 @@ AsfGrid AsfLayerCache::GridOver(const loran::CatalogueAsf& asf, const Mercator& 
       if (fresh) {
         const MapPoint p{static_cast<double>(i) * g.cell, static_cast<double>(j) * g.cell};
         try {
-          it->second = asf.LopAsf(lop_, projection.Reverse(p));
+          const loran::GeoPoint at = projection.Reverse(p);
+          it->second = exact ? asf.ExactLopAsf(lop_, at) : asf.LopAsf(lop_, at);
         } catch (const std::invalid_argument&) {
           // Beyond the model's reach there is no ASF to draw.
           it->second = std::numeric_limits<double>::quiet_NaN();

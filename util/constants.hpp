@@ -327,5 +327,8 @@ inline constexpr double kAsfContourCellPixels = 15.0;
 inline constexpr int kAsfMaxContourLevels = 12;
 inline constexpr double kAsfFlatField = 1e-6;
 inline constexpr double kAsfLabelMinPixels = 80.0;
+// Layer nodes more than this many ground metres apart (the station fields'
+// node spacing of 0.01 degree of latitude) take the model's paths directly.
+inline constexpr double kAsfExactLayerCell = 1112.0;
 
 }  // namespace kestrune::constants

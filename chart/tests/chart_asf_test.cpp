@@ -157,6 +157,17 @@ TEST_F(AsfLayerTest, CoastlineContoursKeptAcrossAPan) {
   EXPECT_EQ(cache.Nodes(), 71u * 41u);
 }
 
+// At coarse scales the layer takes the model's paths directly; they agree
+// with the grid the fixes read to the grid's own interpolation error.
+TEST_F(AsfLayerTest, ExactPathsAgreeWithTheGrid) {
+  const auto model = Model(true);
+  ASSERT_TRUE(model);
+  for (const auto& [lat, lon] : {std::pair{62.3, 5.4}, {62.05, 5.05}, {64.0, 4.0}, {61.0, 2.0}}) {
+    const loran::GeoPoint at{Rad(lat), Rad(lon)};
+    EXPECT_NEAR(model->ExactLopAsf(lop_, at), model->LopAsf(lop_, at), 0.05) << lat << " " << lon;
+  }
+}
+
 TEST_F(AsfLayerTest, SceneWithTheLayer) {
   const auto model = Model(true);
   ASSERT_TRUE(model);
