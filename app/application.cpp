@@ -99,6 +99,30 @@ void Application::AddActions(FormView& view) {
   help->setShortcut(QKeySequence::HelpContents);
   QObject::connect(help.get(), &QAction::triggered, [this] { ShowHelp(); });
   view.AddWindowAction(help.get());
+  if (auto* calc = dynamic_cast<Frm_PosTDCalc*>(&view.Model())) AddAsfActions(view, *calc);
+}
+
+void Application::AddAsfActions(FormView& view, Frm_PosTDCalc& calc) {
+  // Two entries that read as the setting's two values; the one in use is ticked.
+  auto& none = actions_.emplace_back(std::make_unique<QAction>("ASF: none"));
+  auto& coast = actions_.emplace_back(std::make_unique<QAction>("ASF: from the coastline"));
+  none->setObjectName("kestruneAsfNone");
+  coast->setObjectName("kestruneAsfCoastline");
+  QAction* noneAction = none.get();
+  QAction* coastAction = coast.get();
+  auto tick = [noneAction, coastAction, &calc] {
+    noneAction->setChecked(!calc.AsfFromCoastline());
+    coastAction->setChecked(calc.AsfFromCoastline());
+  };
+  for (QAction* a : {noneAction, coastAction}) {
+    a->setCheckable(true);
+    QObject::connect(a, &QAction::triggered, [a, coastAction, &calc, tick] {
+      calc.SetAsfFromCoastline(a == coastAction);
+      tick();
+    });
+    view.AddWindowAction(a);
+  }
+  tick();
 }
 
 void Application::ShowChart(Frm_PosTDCalc& calc) {

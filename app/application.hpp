@@ -59,6 +59,8 @@ class Application {
   // The window's commands: F1 for help in every window, and in the
   // calculation window the copy of the results and the names of its cells.
   void AddActions(FormView& view);
+  // The ASF setting in the calculation window's right-click menu.
+  void AddAsfActions(FormView& view, Frm_PosTDCalc& calc);
   void Hide(Form& form);
   void FrameClosed(Form& form);
   void End();

@@ -1,5 +1,7 @@
 #include "app/chart_window.hpp"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -11,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -107,6 +110,13 @@ ChartWindow::ChartWindow(Frm_PosTDCalc& model, const loran::Catalogue& catalogue
   sigma_->setSingleStep(0.01);
   sigma_->setValue(constants::kDefaultTdSigma);
   sigma_->setToolTip("Standard deviation of an observed TD, for the 95 % error ellipse");
+  asfBox_ = new QCheckBox("ASF", this);
+  asfBox_->setObjectName("chartAsf");
+  asfBox_->setToolTip("Contours of the ASF the coastline model predicts for the chosen LOP");
+  asfLop_ = new QComboBox(this);
+  asfLop_->setObjectName("chartAsfLop");
+  asfLop_->setToolTip("The LOP whose ASF the contours show");
+  asfLop_->setEnabled(false);
   auto* sigmaLabel = new QLabel("TD σ (µs)", this);
   sigmaLabel->setBuddy(sigma_);
   status_ = new QLabel(this);
@@ -129,13 +139,23 @@ ChartWindow::ChartWindow(Frm_PosTDCalc& model, const loran::Catalogue& catalogue
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addLayout(tools);
   layout->addWidget(canvas_, 1);
-  layout->addWidget(status_);
+  // The ASF layer's controls share the status line's row, so that the
+  // toolbar still fits a small screen.
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(status_, 1);
+  bottom->addWidget(asfBox_);
+  bottom->addWidget(asfLop_);
+  layout->addLayout(bottom);
 
   connect(fit, &QPushButton::clicked, this, [this] { Fit(); });
   connect(zoomIn, &QPushButton::clicked, this, [this] { Zoom(kZoomStep); });
   connect(zoomOut, &QPushButton::clicked, this, [this] { Zoom(1 / kZoomStep); });
   connect(exportButton, &QPushButton::clicked, this, [this] { ExportDialog(); });
   connect(sigma_, &QDoubleSpinBox::valueChanged, this, [this] { Follow(); });
+  connect(asfBox_, &QCheckBox::toggled, this,
+          [this](bool on) { ShowAsf(on, asfLop_->currentIndex()); });
+  connect(asfLop_, &QComboBox::activated, this,
+          [this](int lop) { ShowAsf(asfBox_->isChecked(), lop); });
   subscription_ = model_.SubscribeCalculated([this] { Follow(); });
 
   // The window opens within the screen, whatever its size and scale, and
@@ -169,6 +189,7 @@ void ChartWindow::Follow() {
   // estimate, another sigma) keeps the user's view.
   const bool moved = !data_ || !(data_->projection.Centre() == data.projection.Centre());
   data_ = std::move(data);
+  OfferAsfLops();
   if (moved) {
     Fit();
   } else {
@@ -189,8 +210,54 @@ void ChartWindow::Zoom(double factor) {
 void ChartWindow::SetView(const chart::ChartView& view) {
   fitted_ = false;
   view_ = view;
-  if (data_) scene_ = chart::BuildScene(*data_, view_, chart::FontTextWidth);
+  if (data_) {
+    scene_ = chart::BuildScene(*data_, view_, chart::FontTextWidth, AsfLayerOf(view_, asfCache_));
+  }
   canvas_->update();
+}
+
+void ChartWindow::OfferAsfLops() {
+  const int chosen = std::max(0, asfLop_->currentIndex());
+  QSignalBlocker quiet(asfLop_);
+  asfLop_->clear();
+  for (const chart::ChartData::PlotLop& l : data_->lops) {
+    asfLop_->addItem(QString::fromStdString(l.label));
+  }
+  asfLop_->setCurrentIndex(std::min(chosen, asfLop_->count() - 1));
+  asfLop_->setEnabled(asfBox_->isChecked() && asfLop_->count() > 0);
+}
+
+void ChartWindow::ShowAsf(bool on, int lop) {
+  if (on && !asf_) {
+    std::string problem;
+    asf_ = chart::ProgramAsf(catalogue_, problem);
+    if (!asf_) {
+      status_->setText(QString::fromStdString("No ASF layer: " + problem));
+      on = false;
+    }
+  }
+  {
+    QSignalBlocker quiet(asfBox_);
+    asfBox_->setChecked(on);
+  }
+  if (lop >= 0 && lop < asfLop_->count()) asfLop_->setCurrentIndex(lop);
+  asfLop_->setEnabled(on && asfLop_->count() > 0);
+  SetView(view_);
+}
+
+bool ChartWindow::AsfShown() const {
+  return asfBox_->isChecked();
+}
+
+const chart::AsfLayer* ChartWindow::AsfLayerOf(const chart::ChartView& view,
+                                               chart::AsfLayerCache& cache) const {
+  const int lop = asfLop_->currentIndex();
+  if (!asfBox_->isChecked() || !asf_ || !data_ || lop < 0 ||
+      lop >= static_cast<int>(data_->lops.size())) {
+    return nullptr;
+  }
+  const chart::ChartData::PlotLop& plot = data_->lops[static_cast<std::size_t>(lop)];
+  return &cache.Layer(*asf_, plot.lop, plot.label, data_->projection, view);
 }
 
 void ChartWindow::Hover(QPointF at) {
@@ -210,7 +277,10 @@ void ChartWindow::Hover(QPointF at) {
 std::string ChartWindow::ExportTo(const std::string& path, QSize size) const {
   if (!data_) return "no position solution to chart";
   const chart::ChartView view = view_.Resized(size.width(), size.height());
-  return chart::ExportScene(chart::BuildScene(*data_, view, chart::FontTextWidth), path);
+  // The picture's own nodes: the window's stay for its view.
+  chart::AsfLayerCache cache;
+  return chart::ExportScene(
+      chart::BuildScene(*data_, view, chart::FontTextWidth, AsfLayerOf(view, cache)), path);
 }
 
 void ChartWindow::ExportDialog() {

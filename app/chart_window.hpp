@@ -10,8 +10,11 @@
 #include <string>
 
 #include "calc_window/frm_postdcalc.hpp"
+#include "chart/asf_layer.hpp"
 #include "chart/scene.hpp"
 
+class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 
@@ -37,6 +40,12 @@ class ChartWindow : public QWidget {
   void Fit();
   // factor > 1 enlarges about the middle of the chart.
   void Zoom(double factor);
+  // The ASF layer: on or off (off at the start), and the LOP whose ASF it
+  // contours, by its place in the solution (0 first). Without a coastline
+  // the layer stays off and the status line says why.
+  void ShowAsf(bool on, int lop = 0);
+  bool AsfShown() const;
+
   // Writes the chart at `size` pixels to `path` (.png, .svg, .pdf); returns
   // an empty string or the problem.
   std::string ExportTo(const std::string& path, QSize size) const;
@@ -51,6 +60,11 @@ class ChartWindow : public QWidget {
   void SetView(const chart::ChartView& view);
   void Hover(QPointF at);
   void ExportDialog();
+  // The ASF layer of `view`, null when it is off; cache: where its nodes are kept.
+  const chart::AsfLayer* AsfLayerOf(const chart::ChartView& view,
+                                    chart::AsfLayerCache& cache) const;
+  // The LOP choice offers the LOPs of the data, keeping the one chosen.
+  void OfferAsfLops();
 
   Frm_PosTDCalc& model_;
   const loran::Catalogue& catalogue_;
@@ -62,6 +76,10 @@ class ChartWindow : public QWidget {
   ChartCanvas* canvas_ = nullptr;
   QDoubleSpinBox* sigma_ = nullptr;
   QLabel* status_ = nullptr;
+  QCheckBox* asfBox_ = nullptr;
+  QComboBox* asfLop_ = nullptr;
+  std::shared_ptr<const loran::CatalogueAsf> asf_;  // read at the first use of the layer
+  chart::AsfLayerCache asfCache_;
 };
 
 }  // namespace kestrune::app

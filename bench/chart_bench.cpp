@@ -3,11 +3,12 @@
 // zoom levels (the scene without land, which the traces dominate), the
 // whole scene with land and its labels placed with the painter's font (one
 // redraw of the window is BuildScene and PaintScene), its painting into an
-// offscreen QImage, the coastline file read and prepared, the chart window
-// opened, and the scene of a list of 100 000 fixes (points thinned, labels
-// placed) as kestrune-chart builds it. Before the
-// benchmarks it times, once, the first opening of the chart window in a
-// fresh process, coastline file read included, as a press of Chart does.
+// offscreen QImage, the redraw with the ASF layer (its contours kept for the
+// view, drawn again after a pan, and its first drawing at a new scale), the
+// coastline file read and prepared, the chart window opened, and the scene of a list of 100 000
+// fixes (points thinned, labels placed) as kestrune-chart builds it. Before the benchmarks it
+// times, once, the first opening of the chart window in a fresh process, coastline file read
+// included, as a press of Chart does.
 //   QT_QPA_PLATFORM=offscreen build/bench/kestrune_chart_bench
 //       --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "app/chart_window.hpp"
+#include "chart/asf_layer.hpp"
 #include "chart/labels.hpp"
 #include "chart/render.hpp"
 #include "platform/locale.hpp"
@@ -158,6 +160,79 @@ void BM_ReadCoastline(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ReadCoastline)->Unit(benchmark::kMillisecond);
+
+// The ASF layer of LOP 9007 M-X. The coastline model, its curves tabulated once.
+const std::shared_ptr<const loran::AsfModel>& AsfModel() {
+  static const std::shared_ptr<const loran::AsfModel> model = [] {
+    const loran::CoastlineRead coast = loran::ReadCoastline(loran::FindCoastlineFile(""));
+    return std::make_shared<const loran::AsfModel>(
+        std::make_shared<const loran::LandMask>(*coast.coast), loran::AsfModelSettings{});
+  }();
+  return model;
+}
+
+// One redraw of the window with the ASF layer on, its nodes and contours
+// kept for the view: the layer, the scene and its painting at 900 x 600.
+void BM_AsfRedraw(benchmark::State& state) {
+  const chart::ChartData data = Data(true);
+  const chart::ChartView view = ViewAt(data, static_cast<int>(state.range(0)));
+  const loran::CatalogueAsf asf(AsfModel(), loran::NelsCatalogue());
+  chart::AsfLayerCache cache;
+  const loran::Lop lop = data.lops[1].lop;
+  cache.Layer(asf, lop, data.lops[1].label, data.projection, view);
+  QImage image(900, 600, QImage::Format_ARGB32_Premultiplied);
+  for (auto _ : state) {
+    const chart::AsfLayer& layer = cache.Layer(asf, lop, data.lops[1].label, data.projection, view);
+    const chart::ChartScene scene = chart::BuildScene(data, view, chart::FontTextWidth, &layer);
+    QPainter painter(&image);
+    chart::PaintScene(painter, scene);
+  }
+}
+BENCHMARK(BM_AsfRedraw)->Arg(-16)->Arg(-8)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// A pan of one pixel back and forth with the layer on: the contours drawn
+// again from the kept nodes (one new column of nodes at most), then the
+// scene and its painting.
+void BM_AsfPanRedraw(benchmark::State& state) {
+  const chart::ChartData data = Data(true);
+  const chart::ChartView view = ViewAt(data, static_cast<int>(state.range(0)));
+  const chart::ChartView panned = view.Panned(1.0, 0.0);
+  const loran::CatalogueAsf asf(AsfModel(), loran::NelsCatalogue());
+  chart::AsfLayerCache cache;
+  const loran::Lop lop = data.lops[1].lop;
+  cache.Layer(asf, lop, data.lops[1].label, data.projection, view);
+  cache.Layer(asf, lop, data.lops[1].label, data.projection, panned);
+  QImage image(900, 600, QImage::Format_ARGB32_Premultiplied);
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    const chart::ChartView& v = flip ? panned : view;
+    const chart::AsfLayer& layer = cache.Layer(asf, lop, data.lops[1].label, data.projection, v);
+    const chart::ChartScene scene = chart::BuildScene(data, v, chart::FontTextWidth, &layer);
+    QPainter painter(&image);
+    chart::PaintScene(painter, scene);
+  }
+}
+BENCHMARK(BM_AsfPanRedraw)->Arg(-16)->Arg(-8)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The first drawing of the layer at a new scale: every node computed, the
+// station fields' own nodes too (a fresh CatalogueAsf each time).
+void BM_AsfFirstLayer(benchmark::State& state) {
+  const chart::ChartData data = Data(true);
+  const chart::ChartView view = ViewAt(data, static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    const loran::CatalogueAsf asf(AsfModel(), loran::NelsCatalogue());
+    chart::AsfLayerCache cache;
+    benchmark::DoNotOptimize(
+        cache.Layer(asf, data.lops[1].lop, data.lops[1].label, data.projection, view));
+  }
+}
+BENCHMARK(BM_AsfFirstLayer)
+    ->Arg(-16)
+    ->Arg(-8)
+    ->Arg(0)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
 
 // Created, shown and painted once, as after a press of Chart.
 void OpenChart() {

@@ -140,6 +140,14 @@ class Frm_PosTDCalc : public Form {
   // The ASF offsets in use (us) by station index of the secondary; empty
   // without a calibration file.
   const std::vector<std::optional<loran::CalibrationOffset>>& Offsets() const { return offsets_; }
+  // The ASF setting: true when the predictions and fixes carry the ASF the
+  // coastline model predicts ("ASF from the coastline" ends the title).
+  bool AsfFromCoastline() const { return asf_ != nullptr; }
+  // Changes the ASF setting and keeps it in kAsfSettingFileName (written
+  // whole); the results on show are calculated again with it. A setting that
+  // cannot be kept, or a coastline that cannot be read, is said in one box
+  // and the setting stays as it was. Returns the setting now in use.
+  bool SetAsfFromCoastline(bool on);
   // Heard after every calculation, whether it finished or a fault ended it.
   int SubscribeCalculated(std::function<void()> listener) {
     return calculated_.Subscribe(std::move(listener));
@@ -187,6 +195,11 @@ class Frm_PosTDCalc : public Form {
   double OffsetOf(int secondary) const;
   // Reads the ASF setting, when there is one, at load.
   void LoadAsfSetting();
+  // Takes the coastline model in; false, said in one box starting with
+  // `problem`, when there is no coastline.
+  bool UseAsfModel(const std::string& problem);
+  // Leaves the model out, and its words out of the title.
+  void DropAsfModel();
   // The model's ASF at `at` for the LOP of every secondary; the largest change (us).
   double SetAsfAt(loran::GeoPoint at);
   // The least-squares fix again with the ASF at the fix, until it settles.

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <utility>
 
+#include "chart/asf_layer.hpp"
 #include "chart/labels.hpp"
 #include "loran/fixes.hpp"
 #include "loran/geodesic.hpp"
@@ -519,7 +520,8 @@ ChartView FitFixes(const ChartData& data, double width, double height) {
   return view;
 }
 
-ChartScene BuildScene(const ChartData& data, const ChartView& view, const TextWidth& width) {
+ChartScene BuildScene(const ChartData& data, const ChartView& view, const TextWidth& width,
+                      const AsfLayer* asf) {
   ChartScene scene;
   scene.width = view.width;
   scene.height = view.height;
@@ -534,6 +536,8 @@ ChartScene BuildScene(const ChartData& data, const ChartView& view, const TextWi
     land.fill = kLand;
     scene.items.push_back(std::move(land));
   }
+  std::vector<LabelRequest> asfLabels;
+  if (asf != nullptr) AddAsfContours(scene, *asf, view, asfLabels);
   std::vector<LabelRequest> labels;
   std::vector<std::size_t> drawnFixes;
   if (data.catalogue != nullptr) AddLops(scene, data, view, labels);
@@ -544,8 +548,14 @@ ChartScene BuildScene(const ChartData& data, const ChartView& view, const TextWi
   AddTitleBlock(scene, data.titleBlock);
   // The labels go last, each where it covers nothing drawn before it.
   LabelPlacer placer(scene, width);
+  if (asf != nullptr) {
+    std::vector<LabelRequest> legend{AsfLegend(*asf, view)};
+    PlaceLabels(scene, placer, legend);
+  }
   PlaceLabels(scene, placer, labels);
   AddFixLabels(scene, data, view, drawnFixes, placer);
+  // The levels of the contours only where the chart's own labels left room.
+  if (asf != nullptr) PlaceLabels(scene, placer, asfLabels);
   return scene;
 }
 

@@ -82,6 +82,8 @@ ChartData FixesChart(std::vector<LabelledFix> fixes, std::shared_ptr<const Coast
 // (and the estimate), at least two kilometres across.
 ChartView FitFixes(const ChartData& data, double width, double height);
 
+struct AsfLayer;  // chart/asf_layer.hpp
+
 // One thing drawn, in paint order; colours are 0xRRGGBB.
 struct Item {
   enum class Kind { Area, Line, Marker, Text };
@@ -132,9 +134,10 @@ double EstimatedTextWidth(const std::string& text, double sizePx, bool bold);
 // one left out is said by the hover of its mark. Of a list of fixes, a fix
 // within kFixThinningPixels of a point already drawn is not drawn again,
 // and at most kMaxLabelledFixes are labelled, the first in the list that
-// have room.
+// have room. With `asf`, its contours lie over the land and under the LOPs,
+// its legend is placed first and the contours' levels last.
 ChartScene BuildScene(const ChartData& data, const ChartView& view,
-                      const TextWidth& width = EstimatedTextWidth);
+                      const TextWidth& width = EstimatedTextWidth, const AsfLayer* asf = nullptr);
 
 // The target within `radius` pixels of `p` nearest to it, or null.
 const HoverTarget* TargetNear(const ChartScene& scene, Pixel p, double radius);

@@ -260,7 +260,13 @@ CatalogueAsf::CatalogueAsf(std::shared_ptr<const AsfModel> model, const Catalogu
     : model_(std::move(model)) {
   for (const Station& s : catalogue.Stations()) {
     fields_.push_back(std::make_unique<AsfField>(model_, s.position));
+    stations_.push_back(s.position);
   }
+}
+
+double CatalogueAsf::ExactLopAsf(const Lop& lop, GeoPoint at) const {
+  return model_->Asf(stations_[static_cast<std::size_t>(lop.secondary)], at) -
+         model_->Asf(stations_[static_cast<std::size_t>(lop.master)], at);
 }
 
 double CatalogueAsf::LopAsf(const Lop& lop, GeoPoint at) const {

@@ -115,10 +115,14 @@ class CatalogueAsf {
   // The ASF of a LOP at `at` (us): the secondary's less the master's, what
   // the model adds to the all-seawater TD.
   double LopAsf(const Lop& lop, GeoPoint at) const;
+  // The same from the model's two paths to `at` without the grid: cheaper
+  // for positions spaced wider than the grid's nodes, which share none.
+  double ExactLopAsf(const Lop& lop, GeoPoint at) const;
   const AsfModel& Model() const { return *model_; }
 
  private:
   std::shared_ptr<const AsfModel> model_;
+  std::vector<GeoPoint> stations_;                 // by station index
   std::vector<std::unique_ptr<AsfField>> fields_;  // by station index
 };
 

@@ -334,4 +334,17 @@ inline constexpr int kAsfFixPasses = 8;
 inline constexpr unsigned long long kConductivityFileLimit = 16ull << 20;
 inline constexpr unsigned long long kConductivityPointLimit = 1000000;
 
+// The chart's ASF layer: the ASF is sampled every kAsfContourCellPixels
+// pixels of the view (61 by 41 nodes at 900 x 600, each a bilinear read of
+// the station fields), contoured at a round interval giving at most
+// kAsfMaxContourLevels levels, none for a field flatter than kAsfFlatField
+// us; a contour shorter than kAsfLabelMinPixels in the view is not labelled.
+inline constexpr double kAsfContourCellPixels = 15.0;
+inline constexpr int kAsfMaxContourLevels = 12;
+inline constexpr double kAsfFlatField = 1e-6;
+inline constexpr double kAsfLabelMinPixels = 80.0;
+// Layer nodes more than this many ground metres apart (the station fields'
+// node spacing of 0.01 degree of latitude) take the model's paths directly.
+inline constexpr double kAsfExactLayerCell = 1112.0;
+
 }  // namespace kestrune::constants

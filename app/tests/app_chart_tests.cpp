@@ -1,6 +1,8 @@
 // The chart window through the real program: the Chart button's place, Ctrl+K,
 // the pointer on the fix, zoom, pan, fit, and following a new calculation.
 // With KESTRUNE_SCREENSHOT_DIR set, `screenshot` saves chart.png there.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QWheelEvent>
@@ -117,6 +119,48 @@ class ChartTest : public QObject {
     Press(Calc().cmdCalc);
     QCOMPARE(*chart->Data()->lsqFix, Calc().LastSolution()->lsq->fix);
     QVERIFY(chart->View().centre.x != framed.centre.x);
+  }
+
+  // The ASF layer: off at the start (the chart as without it), on with the
+  // toolbar's box, contours of the LOP chosen with a legend, off again.
+  void asfLayerOffByDefaultThenContoursOfTheChosenLop() {
+    WorkedSolution();
+    Press(Calc().cmdChart);
+    kestrune::app::ChartWindow* chart = app_->Chart();
+    QVERIFY(QTest::qWaitForWindowExposed(chart));
+    auto has = [chart](const std::string& cls) {
+      for (const auto& item : chart->Scene().items) {
+        if (item.cls == cls) return true;
+      }
+      return false;
+    };
+    auto legend = [chart] {
+      for (const auto& item : chart->Scene().items) {
+        if (item.cls == "asf-legend") return QString::fromStdString(item.text);
+      }
+      return QString();
+    };
+    QVERIFY(!chart->AsfShown());
+    QVERIFY(!has("asf") && !has("asf-legend"));
+    auto* box = chart->findChild<QCheckBox*>("chartAsf");
+    auto* lops = chart->findChild<QComboBox*>("chartAsfLop");
+    QVERIFY(box != nullptr && lops != nullptr);
+    QVERIFY(!lops->isEnabled());
+    QCOMPARE(lops->count(), 3);
+
+    box->click();
+    QVERIFY(chart->AsfShown());
+    QVERIFY(lops->isEnabled());
+    QVERIFY2(legend().startsWith(QString::fromUtf8("ASF 9007 W (µs): ")), qPrintable(legend()));
+    chart->ShowAsf(true, 1);
+    QVERIFY2(legend().startsWith(QString::fromUtf8("ASF 9007 X (µs): ")), qPrintable(legend()));
+    // Zoomed out far enough for the field to vary, the contours are drawn.
+    for (int i = 0; i < 9; ++i) chart->Zoom(1 / 1.25);
+    QVERIFY(has("asf"));
+
+    box->click();
+    QVERIFY(!chart->AsfShown());
+    QVERIFY(!has("asf") && !has("asf-legend"));
   }
 
   void screenshot() {

@@ -6,7 +6,9 @@
 // program once more with QT_SCALE_FACTOR=2, where it is 400 by 400. With
 // KESTRUNE_REVIEW_DIR set, `reviewPictures` saves the windows as they open
 // on the screen at hand (tools/screenshots.sh --review runs it under Xvfb
-// at 1x and 2x): setup-dialog-Nx.png, calc-window-Nx.png, chart-Nx.png.
+// at 1x and 2x): setup-dialog-Nx.png, calc-window-Nx.png, chart-Nx.png,
+// chart-zoomed-out-Nx.png and, with the ASF layer, chart-asf-zoomed-out-Nx.png
+// and chart-asf-Nx.png.
 #include <QAccessible>
 #include <QtTest>
 #include <QtWidgets>
@@ -209,7 +211,8 @@ class KeyboardTest : public QObject {
     const QPoint middle = lat->rect().center();
     QContextMenuEvent right(QContextMenuEvent::Mouse, middle, lat->mapToGlobal(middle));
     QApplication::sendEvent(lat, &right);
-    QCOMPARE(entries, QStringList({"Copy", "Copy results", "Help"}));
+    QCOMPARE(entries,
+             QStringList({"Copy", "Copy results", "Help", "ASF: none", "ASF: from the coastline"}));
     std::unique_ptr<QMenu> menu = view->LabelMenu(lat);
     menu->actions().at(0)->trigger();
     QCOMPARE(QApplication::clipboard()->text(), figure);
@@ -280,6 +283,11 @@ class KeyboardTest : public QObject {
     QVERIFY(app_->Chart()->grab().save(out + "/chart" + scale));
     for (int i = 0; i < 9; ++i) app_->Chart()->Zoom(1 / 1.25);
     QVERIFY(app_->Chart()->grab().save(out + "/chart-zoomed-out" + scale));
+    // The ASF layer of 9007 X, over the coast and framed to the fixes.
+    app_->Chart()->ShowAsf(true, 1);
+    QVERIFY(app_->Chart()->grab().save(out + "/chart-asf-zoomed-out" + scale));
+    app_->Chart()->Fit();
+    QVERIFY(app_->Chart()->grab().save(out + "/chart-asf" + scale));
   }
 
   void aboutBoxSaysWhatTheProgramHas() {

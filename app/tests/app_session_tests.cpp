@@ -329,6 +329,44 @@ class SessionTest : public QObject {
     QCOMPARE(answerer.unexpected, 0);
   }
 
+  // The ASF setting in the right-click menu: none ticked at first, the
+  // coastline entry changes the title, the results and the setting file,
+  // and none brings the title and results back.
+  void asfSettingFromTheRightClickMenu() {
+    StartProgram();
+    BoxAnswerer answerer;
+    SolveAtEstimate(answerer);
+    const QString title = calc_->windowTitle();
+    const QString lat = LabelText(calc_, "lblLsqrLat");
+    QAction* none = calc_->Client()->findChild<QAction*>("kestruneAsfNone");
+    QAction* coast = nullptr;
+    for (QAction* a : calc_->Client()->actions()) {
+      if (a->objectName() == "kestruneAsfNone") none = a;
+      if (a->objectName() == "kestruneAsfCoastline") coast = a;
+    }
+    QVERIFY(none != nullptr && coast != nullptr);
+    QCOMPARE(none->text(), QString("ASF: none"));
+    QCOMPARE(coast->text(), QString("ASF: from the coastline"));
+    QVERIFY(none->isChecked() && !coast->isChecked());
+    QVERIFY(!QFile::exists("Kestrune-asf.ini"));
+
+    coast->trigger();
+    QVERIFY(!none->isChecked() && coast->isChecked());
+    QCOMPARE(calc_->windowTitle(), title + "   ASF from the coastline");
+    QFile file("Kestrune-asf.ini");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("ASF=coastline\n"));
+    file.close();
+    // The TDs are seawater predictions, so the model's ASF moves the fix.
+    QVERIFY(LabelText(calc_, "lblLsqrLat") != lat);
+
+    none->trigger();
+    QVERIFY(none->isChecked() && !coast->isChecked());
+    QCOMPARE(calc_->windowTitle(), title);
+    QCOMPARE(LabelText(calc_, "lblLsqrLat"), lat);
+    QCOMPARE(answerer.unexpected, 0);
+  }
+
   void leavingAFieldNormalisesIt() {
     StartProgram();
     BoxAnswerer answerer;

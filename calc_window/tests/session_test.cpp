@@ -420,6 +420,14 @@ TEST_F(SessionTest, AsfSettingTakesTheCoastlineModel) {
   EXPECT_TRUE(Open(odd, kExampleLops).Caption().ends_with("Feb 2004"));
   EXPECT_EQ(Texts(), std::vector<std::string>{"ASF setting in Kestrune-asf.ini: \"maybe\" is "
                                               "neither none nor coastline. No ASF is used."});
+  // A FIFO there is one box at once, never a window waiting for a writer.
+  std::filesystem::remove(kAsfSettingFileName);
+  ::mkfifo(kAsfSettingFileName, 0600);
+  Session fifo;
+  EXPECT_TRUE(Open(fifo, kExampleLops).Caption().ends_with("Feb 2004"));
+  EXPECT_EQ(Texts().back(),
+            "ASF setting in Kestrune-asf.ini: cannot be read (a FIFO, not a "
+            "regular file). No ASF is used.");
 }
 
 // Whatever Kestrune-calibration.csv is, the window opens at once: a FIFO, a
@@ -467,6 +475,63 @@ TEST_F(SessionTest, CalibrationFileOfAnyKindOpensTheWindowAtOnce) {
       EXPECT_TRUE(w.Caption().ends_with("Feb 2004")) << c.kind;
     }
   }
+}
+
+// The setting changed in the window: kept in the setting file (whole), the
+// title following it, the results on show calculated again with it, and a
+// new run starting with it.
+TEST_F(SessionTest, AsfSettingChangedInTheWindow) {
+  Session s;
+  Frm_PosTDCalc& w = Open(s, kExampleLops);
+  EXPECT_FALSE(w.AsfFromCoastline());
+  const std::string plain = w.Caption();
+  const loran::GeoPoint truth{Rad(62.3), Rad(5.6)};
+  std::vector<std::string> tds;
+  {
+    const loran::CoastlineRead coast = loran::ReadCoastline(loran::FindCoastlineFile(""));
+    ASSERT_TRUE(coast.coast);
+    const loran::CatalogueAsf asf(
+        std::make_shared<const loran::AsfModel>(
+            std::make_shared<const loran::LandMask>(*coast.coast), loran::AsfModelSettings{}),
+        loran::NelsCatalogue());
+    for (std::int16_t sec : {1, 2, 3}) {
+      const double td = loran::PredictPair(loran::NelsCatalogue(), truth, 0, sec).td +
+                        asf.LopAsf(loran::Lop{0, sec, 0.0, 1.0}, truth);
+      char buf[64];
+      tds.emplace_back(buf, std::to_chars(buf, buf + sizeof buf, td).ptr);
+    }
+  }
+  Type(w, "62 0 0N", "5 0 0E", tds);
+  w.cmdCalc.DoClick();
+  ASSERT_TRUE(w.LastSolution() && w.LastSolution()->lsq && w.LastSolution()->lsq->converged);
+  // The seawater model alone is tens of metres off near this coast.
+  EXPECT_GT(loran::DistanceMetres(w.LastSolution()->lsq->fix, truth), 10.0);
+  const std::string seawaterLat = w.lblLsqrLat.Caption();
+
+  EXPECT_TRUE(w.SetAsfFromCoastline(true));
+  EXPECT_TRUE(w.AsfFromCoastline());
+  EXPECT_EQ(w.Caption(), plain + "   ASF from the coastline");
+  EXPECT_EQ(ReadFile(kAsfSettingFileName), "ASF=coastline\n");
+  EXPECT_LT(loran::DistanceMetres(w.LastSolution()->lsq->fix, truth), 1.0);
+  EXPECT_NE(w.lblLsqrLat.Caption(), seawaterLat);
+  {
+    Session again;
+    EXPECT_TRUE(Open(again, kExampleLops).AsfFromCoastline());
+  }
+
+  EXPECT_FALSE(w.SetAsfFromCoastline(false));
+  EXPECT_EQ(w.Caption(), plain);
+  EXPECT_EQ(ReadFile(kAsfSettingFileName), "ASF=none\n");
+  EXPECT_EQ(w.lblLsqrLat.Caption(), seawaterLat);
+  EXPECT_TRUE(Texts().empty());
+
+  // A setting file the user made read-only is left alone, and so is the setting.
+  std::filesystem::permissions(kAsfSettingFileName, std::filesystem::perms::owner_read);
+  EXPECT_FALSE(w.SetAsfFromCoastline(true));
+  EXPECT_EQ(w.Caption(), plain);
+  EXPECT_EQ(ReadFile(kAsfSettingFileName), "ASF=none\n");
+  EXPECT_EQ(Texts(), std::vector<std::string>{"ASF setting file Kestrune-asf.ini could not be "
+                                              "written."});
 }
 
 TEST_F(SessionTest, CommaSeparatorSession) {
