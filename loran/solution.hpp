@@ -32,10 +32,11 @@ struct SolutionRequest {
   GeoPoint start;  // radians: the start of every fix (the estimated position)
   // us, > 0: the TD standard deviation of the accuracy figures.
   double tdSigma = constants::kDefaultTdSigma;
-  // us, > 0: what the least-squares fix's residuals are tested against.
-  double residualSigma = constants::kDefaultResidualSigma;
   // false: only the fix a converter writes (below) and its figures.
   bool pairFixes = true;
+  // us, > 0: what the least-squares fix's residuals are tested against
+  // (last, so that requests written field by field keep their meaning).
+  double residualSigma = constants::kDefaultResidualSigma;
 };
 
 // One two-LOP fix of the combination table.
