@@ -24,6 +24,7 @@
 #include "loran/calibration.hpp"
 #include "loran/fixes.hpp"
 #include "loran/geodesic.hpp"
+#include "loran/logbook_cells.hpp"
 #include "loran/prediction.hpp"
 #include "loran/row_fix.hpp"
 #include "platform/runtime_fault.hpp"
@@ -40,7 +41,6 @@ using constants::kPi;
 
 constexpr int kMaxLops = 7;                // the most LOPs a least-squares fix takes
 constexpr int kDegreeDecimals = 8;         // decimal degrees to about a millimetre
-constexpr std::size_t kQuotedBytes = 40;   // of a field quoted in a status
 constexpr std::size_t kStatusBytes = 400;  // of a status: a quoted field and its reason
 
 std::string Lower(std::string s) {
@@ -58,10 +58,8 @@ bool AllDigits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A field as the status quotes it: at most 40 bytes of it, what is not
-// printable escaped.
 std::string Quoted(const std::string& s) {
-  return "'" + text::EchoText(s, kQuotedBytes) + "'";
+  return loran::QuotedCell(s);
 }
 
 // The column of `header` named `name` (lower case), -1 when none. A name
@@ -104,69 +102,14 @@ double NormalLongitude(double deg) {
   return deg;
 }
 
-// "9007W", "9007-W", "9007 w": the master and secondary of that chain.
-struct LopLookup {
-  loran::LopPair pair;
-  std::string error;
-};
-LopLookup FindLop(const loran::Catalogue& catalogue, const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  const std::size_t griStart = i;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-  const std::string gri = text.substr(griStart, i - griStart);
-  while (i < text.size() && (text[i] == ' ' || text[i] == '-' || text[i] == '/')) ++i;
-  std::string designator;
-  while (i < text.size() && text[i] != ' ') designator += text[i++];
-  while (i < text.size() && text[i] == ' ') ++i;
-  for (char& c : designator) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  if (gri.empty() || gri.size() > 5 || designator.empty() || i != text.size()) {
-    return {{}, "LOP unreadable: " + Quoted(text)};
-  }
-  const int g = std::stoi(gri);
-  const int master = catalogue.Find(g, "M");
-  const int secondary = designator == "M" ? -1 : catalogue.Find(g, designator);
-  if (master < 0 || secondary < 0) return {{}, "no station " + gri + text::EchoText(designator, 8)};
-  return {{static_cast<std::int16_t>(master), static_cast<std::int16_t>(secondary)}, {}};
-}
-
 std::string LopName(const loran::Catalogue& catalogue, const loran::LopPair& p) {
   const loran::Station& s = catalogue.At(p.secondary);
   return std::to_string(s.gri) + s.designator;
 }
 
-// A latitude or longitude text in degrees, or why it cannot be read.
-struct Coordinate {
-  double degrees = 0.0;
-  std::string error;
-};
-Coordinate ReadCoordinate(const std::string* text, bool lat, const Options& o) {
-  const char* what = lat ? "latitude" : "longitude";
-  if (Blank(text)) return {0.0, std::string(what) + " missing"};
-  if (!text::HasDigit(*text)) {
-    return {0.0, std::string(what) + " unreadable: " + Quoted(*text) + " (no digit)"};
-  }
-  if (o.coordinates == CoordinateMode::kAuto) {
-    const auto n = text::ReadStrictNumber(*text, {o.decimal, false, {}});
-    if (n) {
-      const double limit = lat ? constants::kMaxLatitude : constants::kMaxLongitude;
-      if (!(std::fabs(n->value) <= limit)) {
-        return {0.0, std::string(what) + " " + Quoted(*text) + " beyond " +
-                         (lat ? "\xC2\xB1"
-                                "90\xC2\xB0"
-                              : "\xC2\xB1"
-                                "180\xC2\xB0")};
-      }
-      return {n->value, {}};
-    }
-  }
-  const text::ParsedCoordinate p = text::ParseLatLon(*text, lat ? "LAT" : "LON");
-  if (!p.messages.empty()) {
-    return {0.0, std::string(what) + " unreadable: " + Quoted(*text) + " (" + p.messages[0] + ")"};
-  }
-  return {p.value, {}};
+loran::CoordinateRead ReadCoordinate(const std::string* text, bool lat, const Options& o) {
+  return loran::ReadCoordinate(loran::LogbookCell::Text(text), lat, o.decimal,
+                               o.coordinates == CoordinateMode::kText);
 }
 
 loran::GeoPoint Radians(double latDeg, double lonDeg) {
@@ -213,7 +156,7 @@ std::size_t Converter::SetLops(const std::vector<std::string>* header) {
   const bool named = json_ || header != nullptr;
   // LOPs.
   for (const std::string& name : options_.lops) {
-    const LopLookup l = FindLop(catalogue_, name);
+    const loran::LopRead l = loran::ReadLop(catalogue_, name);
     if (!l.error.empty()) throw UsageError("--lops: " + l.error);
     lops_.push_back(l.pair);
     lopNames_.push_back(LopName(catalogue_, l.pair));
@@ -283,8 +226,8 @@ void Converter::SetFixColumns(const std::vector<std::string>* header, std::size_
   }
   // Start.
   if (options_.near) {
-    const Coordinate lat = ReadCoordinate(&options_.near->first, true, options_);
-    const Coordinate lon = ReadCoordinate(&options_.near->second, false, options_);
+    const loran::CoordinateRead lat = ReadCoordinate(&options_.near->first, true, options_);
+    const loran::CoordinateRead lon = ReadCoordinate(&options_.near->second, false, options_);
     if (!lat.error.empty() || !lon.error.empty()) {
       throw UsageError("--near: " + (lat.error.empty() ? lon.error : lat.error));
     }
@@ -534,45 +477,28 @@ void Converter::Convert(const Row& row, OutRow& out) const {
 
 bool Converter::RowLops(const Row& row, std::vector<loran::LopPair>& pairs,
                         std::vector<std::size_t>& slots, std::string& status) const {
-  pairs = lops_;
-  slots.clear();
-  for (std::size_t k = 0; k < lops_.size(); ++k) slots.push_back(k);
-  if (!lops_.empty()) return true;
-  // Per row: a blank LOP cell leaves its slot, and its TD column, unused.
-  for (std::size_t k = 0; k < lopColumns_.size(); ++k) {
-    const std::string* f = Field(row, lopColumns_[k]);
-    if (Blank(f)) continue;
-    const LopLookup l = FindLop(catalogue_, *f);
-    if (!l.error.empty()) {
-      status = l.error;
-      return false;
-    }
-    pairs.push_back(l.pair);
-    slots.push_back(k);
+  std::vector<loran::LogbookCell> cells;
+  if (lops_.empty()) {
+    for (const Column& c : lopColumns_) cells.push_back(loran::LogbookCell::Text(Field(row, c)));
   }
+  loran::RowLops read;
   const std::size_t least = options_.command == Command::kFix ? 2 : 1;
-  if (pairs.size() < least) {
-    status = least == 2 ? "fewer than 2 LOPs" : "no LOP";
-    return false;
-  }
-  return true;
+  const bool ok = loran::ReadRowLops(catalogue_, lops_, cells, least, read, status);
+  pairs = std::move(read.pairs);
+  slots = std::move(read.slots);
+  return ok;
 }
 
 bool Converter::RowOffset(const Row& row, const loran::LopPair& pair, std::size_t slot,
                           double& offset, std::string& status) const {
   const std::string* f = slot < offsetColumns_.size() ? Field(row, offsetColumns_[slot]) : nullptr;
-  if (!Blank(f)) {
-    const auto o = text::ReadStrictNumber(*f, {options_.decimal, false, text::MicrosecondUnits()});
-    if (!o || !std::isfinite(o->value)) {
-      status = "offset " + std::to_string(slot + 1) + " unreadable: " + Quoted(*f);
-      return false;
-    }
-    if (!(std::fabs(o->value) <= constants::kMaxTdOffset)) {
-      status = "offset " + std::to_string(slot + 1) + " outside \xC2\xB1" +
-               Fixed(constants::kMaxTdOffset, 0) + " \xC2\xB5s: " + Quoted(*f);
-      return false;
-    }
-    offset = o->value;
+  std::optional<double> cell;
+  if (!loran::ReadOffsetCell(loran::LogbookCell::Text(f), static_cast<int>(slot) + 1,
+                             options_.decimal, cell, status)) {
+    return false;
+  }
+  if (cell) {
+    offset = *cell;
     return true;
   }
   const std::optional<GivenOffset>& given =
@@ -588,8 +514,8 @@ bool Converter::RowOffset(const Row& row, const loran::LopPair& pair, std::size_
 std::optional<Converter::Position> Converter::ReadPosition(const std::string* latText,
                                                            const std::string* lonText,
                                                            std::string& error) const {
-  const Coordinate lat = ReadCoordinate(latText, true, options_);
-  const Coordinate lon = ReadCoordinate(lonText, false, options_);
+  const loran::CoordinateRead lat = ReadCoordinate(latText, true, options_);
+  const loran::CoordinateRead lon = ReadCoordinate(lonText, false, options_);
   if (!lat.error.empty() || !lon.error.empty()) {
     error = lat.error.empty() ? lon.error : lat.error;
     return std::nullopt;
@@ -635,15 +561,11 @@ bool Converter::ReadKnown(const Row& row, KnownRow& known, std::string& problem)
   if (!at) return false;
   known.at = at->wgs84;
   known.tds.assign(known.lops.size(), std::nullopt);
-  const text::StrictNumberFormat tdFormat{options_.decimal, true, text::MicrosecondUnits()};
   for (std::size_t k = 0; k < known.lops.size(); ++k) {
-    const std::string* f = Field(row, tdColumns_[slots[k]]);
-    if (Blank(f)) continue;  // that LOP was not read here
-    const auto td = text::ReadStrictNumber(*f, tdFormat);
-    if (!td || !std::isfinite(td->value)) {
-      problem = "TD " + std::to_string(slots[k] + 1) + " unreadable: " + Quoted(*f);
-      return false;
-    }
+    const loran::LogbookCell f = loran::LogbookCell::Text(Field(row, tdColumns_[slots[k]]));
+    if (f.Blank()) continue;  // that LOP was not read here
+    const auto td = loran::ReadTd(f, static_cast<int>(slots[k]) + 1, options_.decimal, problem);
+    if (!td) return false;
     known.tds[k] = td->value;
   }
   if (std::none_of(known.tds.begin(), known.tds.end(),
@@ -656,35 +578,20 @@ bool Converter::ReadKnown(const Row& row, KnownRow& known, std::string& problem)
 
 bool Converter::ReadTds(const Row& row, const std::vector<std::size_t>& slots, RowTds& tds,
                         std::string& status) const {
-  const text::StrictNumberFormat tdFormat{options_.decimal, true, text::MicrosecondUnits()};
   for (std::size_t k = 0; k < slots.size(); ++k) {
     const std::size_t slot = slots[k];
-    const std::string number = std::to_string(slot + 1);
-    const std::string* f = Field(row, tdColumns_[slot]);
-    if (Blank(f)) {
-      status = "TD " + number + " missing";
-      return false;
-    }
-    const auto td = text::ReadStrictNumber(*f, tdFormat);
-    if (!td || !std::isfinite(td->value)) {
-      status = "TD " + number + " unreadable: " + Quoted(*f);
-      return false;
-    }
+    const int number = static_cast<int>(slot) + 1;
+    const auto td = loran::ReadTd(loran::LogbookCell::Text(Field(row, tdColumns_[slot])), number,
+                                  options_.decimal, status);
+    if (!td) return false;
     tds.typed[k] = *td;
     tds.lops[k].observedTd = td->value;
     const std::string* w =
         slot < weightColumns_.size() ? Field(row, weightColumns_[slot]) : nullptr;
-    if (Blank(w)) continue;
-    const auto weight = text::ReadStrictNumber(*w, {options_.decimal, false, {}});
-    if (!weight) {
-      status = "weight " + number + " unreadable: " + Quoted(*w);
+    if (!loran::ReadWeight(loran::LogbookCell::Text(w), number, options_.decimal,
+                           tds.lops[k].weight, status)) {
       return false;
     }
-    if (!(weight->value >= 0.0 && weight->value <= 1.0)) {
-      status = "weight " + number + " outside 0 to 1: " + Quoted(*w);
-      return false;
-    }
-    tds.lops[k].weight = checked::ToFloat(weight->value);
   }
   return true;
 }
@@ -697,6 +604,7 @@ std::string Converter::TrackKey(const Row& row) const {
 
 bool Converter::RowStart(const Row& row, RowTds& tds, std::string& status) const {
   // The row's own start cells first; both blank fall back as if absent.
+  std::optional<loran::GeoPoint> cells;
   if (startColumns_.size() == 2) {
     const std::string* lat = Field(row, startColumns_[0]);
     const std::string* lon = Field(row, startColumns_[1]);
@@ -707,52 +615,26 @@ bool Converter::RowStart(const Row& row, RowTds& tds, std::string& status) const
         status = "start " + error;
         return false;
       }
-      tds.start = read->wgs84;
-      tds.source = loran::StartSource::kGiven;
-      tds.startText = "start columns";
-      return true;
+      cells = read->wgs84;
     }
   }
-  if (options_.track) {
-    std::lock_guard<std::mutex> lock(trackMutex_);
-    const auto it = track_.find(TrackKey(row));
-    if (it != track_.end()) {
-      tds.start = it->second.at;
-      tds.source = loran::StartSource::kTrack;
-      tds.startText = "track line " + std::to_string(it->second.line);
-      return true;
-    }
-  }
-  if (nearGiven_) {
-    tds.start = near_;
-    tds.source = loran::StartSource::kGiven;
-    tds.startText = "near";
-    return true;
-  }
-  tds.startText = "search";
+  const std::optional<loran::GeoPoint> near =
+      nearGiven_ ? std::optional<loran::GeoPoint>(near_) : std::nullopt;
+  const loran::RowStart start =
+      loran::ChooseStart(cells, options_.track ? &track_ : nullptr, TrackKey(row), "line", near);
+  tds.start = start.start;
+  tds.source = start.source;
+  tds.startText = start.text;
   return true;
 }
 
-bool Converter::Complete(const std::vector<loran::LopPair>& pairs,
-                         const std::vector<std::size_t>& slots, RowTds& tds, OutRow& out,
+bool Converter::Complete(const std::vector<std::size_t>& slots, RowTds& tds, OutRow& out,
                          std::string& status) const {
   if (!options_.completeDigits || !tds.start) return true;
-  std::string completed;
-  for (std::size_t k = 0; k < pairs.size(); ++k) {
-    const double predicted =
-        loran::PredictPair(catalogue_, *tds.start, pairs[k].master, pairs[k].secondary).td +
-        tds.offsets[k];
-    const loran::TdCompletion c = loran::CompleteLeadingDigits(tds.typed[k], predicted);
-    if (c.ambiguous) {
-      status = "ambiguous completion: TD " + std::to_string(slots[k] + 1) + " " +
-               Fixed(c.value, 1) + " or " + Fixed(c.alternative, 1);
-      return false;
-    }
-    if (!c.completed) continue;
-    tds.lops[k].observedTd = c.value;
-    completed += (completed.empty() ? "" : " ") + std::to_string(slots[k] + 1);
-  }
-  out.results[completedColumn_] = Cell{completed, false};
+  const std::optional<std::string> completed = loran::CompleteRowDigits(
+      catalogue_, tds.lops, tds.typed, tds.offsets, slots, *tds.start, status);
+  if (!completed) return false;
+  out.results[completedColumn_] = Cell{*completed, false};
   return true;
 }
 
@@ -774,7 +656,7 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
   }
   if (!RowStart(row, tds, status)) return;
   out.results[startColumn_] = Cell{tds.startText, false};
-  if (!Complete(pairs, slots, tds, out, status)) return;
+  if (!Complete(slots, tds, out, status)) return;
 
   loran::RowFixInput in{tds.lops,         tds.offsets,           {}, tds.start, tds.source,
                         options_.tdSigma, options_.residualSigma};
@@ -785,8 +667,7 @@ void Converter::Fix(const Row& row, OutRow& out, std::string& status) const {
   WriteFix(fix, slots, out);
   status = fix.status;
   if (options_.track && status.empty() && fix.positioned) {
-    std::lock_guard<std::mutex> lock(trackMutex_);
-    track_[TrackKey(row)] = TrackPoint{fix.fix, row.line};
+    track_.Record(TrackKey(row), {fix.fix, row.line});
   }
 }
 

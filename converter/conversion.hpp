@@ -16,6 +16,7 @@
 #include "converter/row_reader.hpp"
 #include "loran/catalogue.hpp"
 #include "loran/coverage.hpp"
+#include "loran/logbook_cells.hpp"
 #include "loran/row_fix.hpp"
 #include "util/strict_number.hpp"
 
@@ -143,8 +144,8 @@ class Converter {
   bool RowStart(const Row& row, RowTds& tds, std::string& status) const;
   // --complete-digits at the row's start; false with `status` set when a
   // completion is ambiguous.
-  bool Complete(const std::vector<loran::LopPair>& pairs, const std::vector<std::size_t>& slots,
-                RowTds& tds, OutRow& out, std::string& status) const;
+  bool Complete(const std::vector<std::size_t>& slots, RowTds& tds, OutRow& out,
+                std::string& status) const;
   void WriteFix(const loran::RowFix& fix, const std::vector<std::size_t>& slots, OutRow& out) const;
   // The track a row belongs to: its --track-by cell, or one track for the file.
   std::string TrackKey(const Row& row) const;
@@ -182,13 +183,8 @@ class Converter {
   std::unique_ptr<loran::CoverageCache> cache_;
   std::shared_ptr<const loran::CoverageGrid> grid_;  // of the LOPs given once
   Column trackColumn_;
-  struct TrackPoint {
-    loran::GeoPoint at;  // radians, WGS 84
-    long line = 0;
-  };
   // --track: the last good fix of each track (rows are converted in order).
-  mutable std::mutex trackMutex_;
-  mutable std::map<std::string, TrackPoint> track_;
+  mutable loran::TrackStarts track_;
   std::size_t otherColumn_ = 0, completedColumn_ = 0, startColumn_ = 0;
   std::vector<std::string> passNames_;
   std::vector<std::string> resultNames_;

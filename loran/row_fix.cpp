@@ -146,26 +146,13 @@ void Finish(const Catalogue& catalogue, const CoverageAssessment& a, RowFix& out
   if (out.status.empty()) out.status = CoverageStatus(catalogue, a);
 }
 
-void TwoLopRow(const Catalogue& catalogue, const CoverageGrid& grid, const RowFixInput& in,
-               std::span<const Lop> lops, RowFix& out) {
+// The row's fix from the crossing `two` of its two LOPs, with the other
+// crossings the search found; `ambiguity` ("two crossings") when the choice
+// among them is the user's.
+void TwoLopResult(const Catalogue& catalogue, const RowFixInput& in, std::span<const Lop> lops,
+                  const TwoLopFixResult& two, std::span<const TwoLopFixResult> crossings,
+                  const std::string& ambiguity, RowFix& out) {
   out.kind = FixKind::kTwoLop;
-  const std::vector<TwoLopFixResult> crossings = grid.Crossings(lops[0], lops[1]);
-  TwoLopFixResult two;
-  std::string ambiguity;
-  if (in.start) {
-    two = TwoLopFix(catalogue, lops[0], lops[1], *in.start);
-  } else if (crossings.empty()) {
-    out.status = "no crossing within the coverage";
-    return;
-  } else {
-    std::vector<CoverageAssessment> at;
-    for (const TwoLopFixResult& c : crossings) {
-      at.push_back(AssessCoverage(catalogue, lops, c.fix, in.tdSigma));
-    }
-    const Choice choice = ChooseCrossing(at);
-    two = crossings[choice.chosen];
-    if (choice.ambiguous) ambiguity = "two crossings";
-  }
   out.passes = two.passes;
   if (!two.converged) {
     out.status = "no convergence in " + std::to_string(two.passes) + " passes";
@@ -193,6 +180,29 @@ void TwoLopRow(const Catalogue& catalogue, const CoverageGrid& grid, const RowFi
   Finish(catalogue, AssessOrThrow(catalogue, lops, out.fix, in.tdSigma), out);
 }
 
+void TwoLopRow(const Catalogue& catalogue, const CoverageGrid& grid, const RowFixInput& in,
+               std::span<const Lop> lops, RowFix& out) {
+  out.kind = FixKind::kTwoLop;
+  const std::vector<TwoLopFixResult> crossings = grid.Crossings(lops[0], lops[1]);
+  TwoLopFixResult two;
+  std::string ambiguity;
+  if (in.start) {
+    two = TwoLopFix(catalogue, lops[0], lops[1], *in.start);
+  } else if (crossings.empty()) {
+    out.status = "no crossing within the coverage";
+    return;
+  } else {
+    std::vector<CoverageAssessment> at;
+    for (const TwoLopFixResult& c : crossings) {
+      at.push_back(AssessCoverage(catalogue, lops, c.fix, in.tdSigma));
+    }
+    const Choice choice = ChooseCrossing(at);
+    two = crossings[choice.chosen];
+    if (choice.ambiguous) ambiguity = "two crossings";
+  }
+  TwoLopResult(catalogue, in, lops, two, crossings, ambiguity, out);
+}
+
 // How good a least-squares fix is, for choosing among starts.
 struct Tried {
   LeastSquaresFix lsq;
@@ -201,14 +211,56 @@ struct Tried {
   CoverageAssessment at;
 };
 
-Tried TryStart(const Catalogue& catalogue, std::span<const Lop> lops, GeoPoint start,
-               const RowFixInput& in) {
-  Tried t{LsqFix(catalogue, lops, start), 0, {}, {}};
+Tried Judged(const Catalogue& catalogue, std::span<const Lop> lops, LeastSquaresFix lsq,
+             const RowFixInput& in) {
+  Tried t{std::move(lsq), 0, {}, {}};
   if (!t.lsq.converged || t.lsq.fault || !OnGlobe(t.lsq.fix)) return t;
   t.test = TestResiduals(lops, t.lsq.residuals, in.residualSigma);
   t.at = AssessCoverage(catalogue, lops, *OnGlobe(t.lsq.fix), in.tdSigma);
   t.rank = 1 + (t.test.consistent ? 2 : 0) + (t.at.verdict == CoverageVerdict::kInside ? 1 : 0);
   return t;
+}
+
+Tried TryStart(const Catalogue& catalogue, std::span<const Lop> lops, GeoPoint start,
+               const RowFixInput& in) {
+  return Judged(catalogue, lops, LsqFix(catalogue, lops, start), in);
+}
+
+// The row's fix from the best least-squares fix tried.
+void LeastSquaresResult(const Catalogue& catalogue, const RowFixInput& in,
+                        std::span<const Lop> lops, const Tried& best, RowFix& out) {
+  out.kind = FixKind::kLeastSquares;
+  const LeastSquaresFix& lsq = best.lsq;
+  out.passes = lsq.passes;
+  if (lsq.fault) throw *lsq.fault;
+  if (!lsq.converged) {
+    out.status = "no convergence in " + std::to_string(lsq.passes) + " passes";
+    return;
+  }
+  if (OffGlobe(out, lsq.fix)) return;
+  out.residuals = lsq.residuals;
+  if (!best.test.consistent) {
+    out.status = InconsistentStatus(in, best.test, out.residuals);
+  } else if (!lsq.messages.empty()) {
+    std::string m = lsq.messages.front().text;
+    while (!m.empty() && m.back() == ' ') m.pop_back();
+    out.status = "nearly singular geometry (" + m + ")";
+  }
+  Finish(catalogue, best.rank > 0 ? best.at : AssessOrThrow(catalogue, lops, out.fix, in.tdSigma),
+         out);
+}
+
+// A fix's faults become its status, and leave it without a position.
+template <class Judge>
+RowFix Guarded(Judge judge) {
+  RowFix out;
+  try {
+    judge(out);
+  } catch (const RuntimeFault& fault) {
+    out.status = fault.what();
+    out.positioned = false;
+  }
+  return out;
 }
 
 void LeastSquaresRow(const Catalogue& catalogue, const CoverageGrid& grid, const RowFixInput& in,
@@ -242,24 +294,7 @@ void LeastSquaresRow(const Catalogue& catalogue, const CoverageGrid& grid, const
       if (best.rank >= 3) break;
     }
   }
-  const LeastSquaresFix& lsq = best.lsq;
-  out.passes = lsq.passes;
-  if (lsq.fault) throw *lsq.fault;
-  if (!lsq.converged) {
-    out.status = "no convergence in " + std::to_string(lsq.passes) + " passes";
-    return;
-  }
-  if (OffGlobe(out, lsq.fix)) return;
-  out.residuals = lsq.residuals;
-  if (!best.test.consistent) {
-    out.status = InconsistentStatus(in, best.test, out.residuals);
-  } else if (!lsq.messages.empty()) {
-    std::string m = lsq.messages.front().text;
-    while (!m.empty() && m.back() == ' ') m.pop_back();
-    out.status = "nearly singular geometry (" + m + ")";
-  }
-  Finish(catalogue, best.rank > 0 ? best.at : AssessOrThrow(catalogue, lops, out.fix, in.tdSigma),
-         out);
+  LeastSquaresResult(catalogue, in, lops, best, out);
 }
 
 }  // namespace
@@ -309,6 +344,20 @@ TdCompletion CompleteLeadingDigits(const text::StrictNumber& typed, double predi
   c.ambiguous = next < kCompletionRatio * nearest;
   c.completed = !c.ambiguous;
   return c;
+}
+
+RowFix JudgeLeastSquaresFix(const Catalogue& catalogue, const RowFixInput& in,
+                            const LeastSquaresFix& lsq) {
+  const std::vector<Lop> lops = Corrected(in);
+  return Guarded([&](RowFix& out) {
+    LeastSquaresResult(catalogue, in, lops, Judged(catalogue, lops, lsq, in), out);
+  });
+}
+
+RowFix JudgeTwoLopFix(const Catalogue& catalogue, const RowFixInput& in,
+                      const TwoLopFixResult& two) {
+  const std::vector<Lop> lops = Corrected(in);
+  return Guarded([&](RowFix& out) { TwoLopResult(catalogue, in, lops, two, {}, {}, out); });
 }
 
 RowFix FixRow(const Catalogue& catalogue, const CoverageGrid& grid, const RowFixInput& in) {

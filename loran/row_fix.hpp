@@ -13,6 +13,7 @@
 #include "loran/accuracy.hpp"
 #include "loran/catalogue.hpp"
 #include "loran/coverage.hpp"
+#include "loran/fixes.hpp"
 #include "loran/types.hpp"
 #include "util/constants.hpp"
 #include "util/strict_number.hpp"
@@ -88,5 +89,16 @@ struct RowFix {
 // The fix of a row on the grid of its LOPs (`grid` holds every LOP of the
 // row). Never throws a fault of the computation: it becomes the status.
 RowFix FixRow(const Catalogue& catalogue, const CoverageGrid& grid, const RowFixInput& in);
+
+// The verdict FixRow gives on a fix already made from the start of `in`
+// (its LOPs, offsets and sigmas; the start itself unused): a least-squares
+// fix of 3 or more LOPs, or the two-LOP fix of 2. The same status, figures
+// and position as FixRow from that start, except that no other crossing is
+// sought and a fix that fails names no TD outside its LOP's reach (that
+// takes the coverage grid). Never throws a fault of the computation.
+RowFix JudgeLeastSquaresFix(const Catalogue& catalogue, const RowFixInput& in,
+                            const LeastSquaresFix& lsq);
+RowFix JudgeTwoLopFix(const Catalogue& catalogue, const RowFixInput& in,
+                      const TwoLopFixResult& two);
 
 }  // namespace kestrune::loran

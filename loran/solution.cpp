@@ -14,6 +14,7 @@
 
 #include "loran/coverage.hpp"
 #include "loran/prediction.hpp"
+#include "loran/row_fix.hpp"
 
 namespace kestrune::loran {
 
@@ -99,17 +100,19 @@ bool SolvePairs(const Catalogue& catalogue, GeoPoint at, PositionSolution& s) {
 }
 
 // The fix a converter writes, taken from what was solved; for two LOPs
-// without pair fixes the pair is solved here.
-void MainFix(const Catalogue& catalogue, GeoPoint at, PositionSolution& s) {
+// without pair fixes the pair is solved here. Returns the pair fix of two
+// LOPs, when there is one.
+std::optional<TwoLopFixResult> MainFix(const Catalogue& catalogue, GeoPoint at,
+                                       PositionSolution& s) {
   if (s.lops.size() >= 3) {
     s.kind = "lsq";
-    if (!s.lsq) return;
+    if (!s.lsq) return std::nullopt;
     s.passes = s.lsq->passes;
     if (s.lsq->converged && !s.lsq->fault) {
       s.fix = s.lsq->fix;
       s.residuals = s.lsq->residuals;
     }
-    return;
+    return std::nullopt;
   }
   s.kind = "two-lop";
   TwoLopFixResult pair;
@@ -120,18 +123,19 @@ void MainFix(const Catalogue& catalogue, GeoPoint at, PositionSolution& s) {
       pair = TwoLopFix(catalogue, s.lops[0], s.lops[1], at);
     } catch (const RuntimeFault& f) {
       s.fault = f;
-      return;
+      return std::nullopt;
     }
   } else {
-    return;
+    return std::nullopt;
   }
   s.passes = pair.passes;
-  if (!pair.converged) return;
+  if (!pair.converged) return pair;
   s.fix = pair.fix;
   for (const Lop& l : s.lops) {
     s.residuals.push_back(PredictPair(catalogue, pair.fix, l.master, l.secondary).td -
                           l.observedTd);
   }
+  return pair;
 }
 
 // GDOP, accuracy and coverage at the fix. A fault of the geometry there
@@ -165,20 +169,23 @@ void AtFix(const Catalogue& catalogue, double tdSigma, PositionSolution& s) {
   }
 }
 
-std::string StatusOf(const PositionSolution& s) {
-  if (s.fix) {
-    if (s.atFixFault) return s.atFixFault->what();
-    if (s.lsq && s.kind == std::string("lsq") && !s.lsq->messages.empty()) {
-      std::string m = s.lsq->messages.front().text;
-      while (!m.empty() && m.back() == ' ') m.pop_back();
-      return "nearly singular geometry (" + m + ")";
-    }
-    return s.covered ? "ok" : s.coverageStatus;
+// The status FixRow gives this fix from the same start: one verdict for the
+// window's solution, the converter's rows and the bindings' tables.
+std::string StatusOf(const Catalogue& catalogue, const SolutionRequest& request,
+                     const PositionSolution& s, const std::optional<TwoLopFixResult>& pair) {
+  const RowFixInput in{request.lops,         request.offsets,     {},
+                       request.start,        StartSource::kGiven, request.tdSigma,
+                       request.residualSigma};
+  RowFix judged;
+  if (s.lops.size() >= 3 && s.lsq) {
+    judged = JudgeLeastSquaresFix(catalogue, in, *s.lsq);
+  } else if (s.lops.size() == 2 && pair) {
+    judged = JudgeTwoLopFix(catalogue, in, *pair);
+  } else if (s.fault) {
+    return s.fault->what();
   }
-  if (s.fault) return s.fault->what();
-  return "no convergence in " + std::to_string(s.passes) + " passes";
+  return judged.status.empty() ? "ok" : judged.status;
 }
-
 }  // namespace
 
 void TwoLopMean::Add(const TwoLopFixResult& fix) {
@@ -208,10 +215,10 @@ PositionSolution SolvePosition(const Catalogue& catalogue, const SolutionRequest
     s.gdopAtEstimate = GdopAtEstimate(AzimuthsAt(catalogue, s.lops, request.start));
     s.complete = !s.fault && SolvePairs(catalogue, request.start, s);
   }
-  MainFix(catalogue, request.start, s);
+  const std::optional<TwoLopFixResult> pair = MainFix(catalogue, request.start, s);
   if (!request.pairFixes) s.complete = !s.fault;
   if (s.fix) AtFix(catalogue, request.tdSigma, s);
-  s.status = StatusOf(s);
+  s.status = StatusOf(catalogue, request, s, pair);
   return s;
 }
 

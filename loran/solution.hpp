@@ -34,6 +34,9 @@ struct SolutionRequest {
   double tdSigma = constants::kDefaultTdSigma;
   // false: only the fix a converter writes (below) and its figures.
   bool pairFixes = true;
+  // us, > 0: what the least-squares fix's residuals are tested against
+  // (last, so that requests written field by field keep their meaning).
+  double residualSigma = constants::kDefaultResidualSigma;
 };
 
 // One two-LOP fix of the combination table.
@@ -67,9 +70,11 @@ struct PositionSolution {
   std::optional<GeoPoint> fix;
   std::vector<double> residuals;
   int passes = 0;
-  // "ok", a run-time fault's text, "no convergence in N passes", "nearly
-  // singular geometry (...)" (a usable fix with the matrix warning), or
-  // "fix outside the coverage" (usable too, but not to be trusted).
+  // "ok", or the status loran::FixRow gives this fix from the same start
+  // (loran::JudgeLeastSquaresFix, JudgeTwoLopFix): a run-time fault's text,
+  // "no convergence in N passes", "fix beyond a pole: ...", "inconsistent
+  // TDs: ...", "nearly singular geometry (...)", or the coverage's
+  // ("accuracy 1.2 km at 95 %", "beyond ground-wave reach: ...").
   std::string status;
 
   // GDOP of all LOPs from the secondaries' azimuths at the start, as the

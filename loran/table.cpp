@@ -5,8 +5,7 @@
 //   k          LOP number, 1 to n in texts, 0 to n - 1 in code; a row's LOPs
 //              sit in slots (the LOP columns), and a blank LOP cell leaves
 //              its slot and that slot's TD column unused
-//   td, w, o   observed TD (us), weight (0 to 1, held in 32 bits as the
-//              window holds it) and ASF offset (us) of a LOP
+//   td, w, o   observed TD (us), weight (0 to 1) and ASF offset (us) of a LOP
 // Degrees become radians as the window converts typed degrees, deg * pi /
 // 180, and radians degrees as it shows them, so that every figure agrees
 // with the window's and the converter's to the bit.
@@ -19,13 +18,15 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
 #include "loran/datum.hpp"
+#include "loran/logbook_cells.hpp"
 #include "loran/prediction.hpp"
-#include "loran/solution.hpp"
+#include "loran/row_fix.hpp"
 #include "platform/runtime_fault.hpp"
 #include "util/coordinate_text.hpp"
 
@@ -43,78 +44,9 @@ std::string Lower(std::string s) {
   return s;
 }
 
-bool BlankText(const std::string& s) {
-  return s.find_first_not_of(" \t") == std::string::npos;
-}
-
-// A cell as a status quotes it: at most kQuotedCellBytes bytes.
-std::string Quoted(const std::string& s) {
-  const auto most = static_cast<std::size_t>(constants::kQuotedCellBytes);
-  return "'" + (s.size() > most ? s.substr(0, most) + "..." : s) + "'";
-}
-
-std::string Shortest(double value) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, r.ptr);
-}
-
-// One cell: blank, a number, or a text to read.
-struct Cell {
-  bool blank = true;
-  const std::string* text = nullptr;  // a text cell
-  double number = 0.0;                // a number cell
-  std::string Shown() const { return text ? *text : Shortest(number); }
-};
-
-Cell CellAt(const Cells* c, std::size_t row) {
+LogbookCell CellAt(const Cells* c, std::size_t row) {
   if (c == nullptr) return {};
-  if (c->isText) {
-    const std::string& t = c->texts[row];
-    return BlankText(t) ? Cell{} : Cell{false, &t, 0.0};
-  }
-  const double v = c->numbers[row];
-  return std::isnan(v) ? Cell{} : Cell{false, nullptr, v};
-}
-
-// A number cell read strictly; none when the text is no number of the format
-// or the value is not finite.
-std::optional<double> NumberOf(const Cell& c, const text::StrictNumberFormat& format) {
-  if (!c.text) return std::isfinite(c.number) ? std::optional<double>(c.number) : std::nullopt;
-  const auto n = text::ReadStrictNumber(*c.text, format);
-  if (!n || !std::isfinite(n->value)) return std::nullopt;
-  return n->value;
-}
-
-// A latitude or longitude in degrees, or why it cannot be read: decimal
-// degrees, else a coordinate text as the window reads it.
-struct Coordinate {
-  double degrees = 0.0;
-  std::string error;
-};
-Coordinate ReadCoordinate(const Cell& c, bool lat, text::DecimalMark mark) {
-  const std::string what = lat ? "latitude" : "longitude";
-  if (c.blank) return {0.0, what + " missing"};
-  const double limit = lat ? constants::kMaxLatitude : constants::kMaxLongitude;
-  std::optional<double> n;
-  if (c.text) {
-    const auto strict = text::ReadStrictNumber(*c.text, {mark, false, {}});
-    if (strict) n = strict->value;
-  } else {
-    n = c.number;
-  }
-  if (n) {
-    if (!(std::fabs(*n) <= limit)) {
-      return {0.0, what + " " + Quoted(c.Shown()) + " beyond \xC2\xB1" + (lat ? "90" : "180") +
-                       "\xC2\xB0"};
-    }
-    return {*n, {}};
-  }
-  const text::ParsedCoordinate p = text::ParseLatLon(*c.text, lat ? "LAT" : "LON");
-  if (!p.messages.empty()) {
-    return {0.0, what + " unreadable: " + Quoted(*c.text) + " (" + p.messages[0] + ")"};
-  }
-  return {p.value, {}};
+  return c->isText ? LogbookCell::Text(&c->texts[row]) : LogbookCell::Number(c->numbers[row]);
 }
 
 // The datum of the positions of a table: none for WGS 84.
@@ -132,10 +64,11 @@ struct Position {
   double lonDeg = 0.0;
 };
 // A position as read (degrees on the table's datum) and on WGS 84.
-std::optional<Position> ReadPosition(const Cell& lat, const Cell& lon, text::DecimalMark mark,
-                                     const TableDatum& datum, std::string& error) {
-  const Coordinate a = ReadCoordinate(lat, true, mark);
-  const Coordinate b = ReadCoordinate(lon, false, mark);
+std::optional<Position> ReadPosition(const LogbookCell& lat, const LogbookCell& lon,
+                                     const TableOptions& o, const TableDatum& datum,
+                                     std::string& error) {
+  const CoordinateRead a = ReadCoordinate(lat, true, o.decimal, o.textCoordinates);
+  const CoordinateRead b = ReadCoordinate(lon, false, o.decimal, o.textCoordinates);
   if (!a.error.empty() || !b.error.empty()) {
     error = a.error.empty() ? b.error : a.error;
     return std::nullopt;
@@ -150,34 +83,6 @@ double NormalLongitude(double deg) {
   return deg;
 }
 
-// "9007W", "9007-W", "9007 w": the master and secondary of that chain.
-struct LopLookup {
-  Lop lop;
-  std::string error;
-};
-LopLookup FindLop(const Catalogue& catalogue, const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  const std::size_t griStart = i;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-  const std::string gri = text.substr(griStart, i - griStart);
-  while (i < text.size() && (text[i] == ' ' || text[i] == '-' || text[i] == '/')) ++i;
-  std::string designator;
-  while (i < text.size() && text[i] != ' ') designator += text[i++];
-  while (i < text.size() && text[i] == ' ') ++i;
-  for (char& c : designator) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  if (gri.empty() || gri.size() > 5 || designator.empty() || i != text.size()) {
-    return {{}, "LOP unreadable: " + Quoted(text)};
-  }
-  const int g = std::stoi(gri);
-  const int master = catalogue.Find(g, "M");
-  const int secondary = designator == "M" ? -1 : catalogue.Find(g, designator);
-  if (master < 0 || secondary < 0) return {{}, "no station " + gri + designator};
-  return {{static_cast<std::int16_t>(master), static_cast<std::int16_t>(secondary)}, {}};
-}
-
 const Cells* Column(std::span<const Cells> input, const std::vector<std::string>& names) {
   for (const std::string& n : names) {
     for (const Cells& c : input) {
@@ -187,17 +92,24 @@ const Cells* Column(std::span<const Cells> input, const std::vector<std::string>
   return nullptr;
 }
 
+const Cells* Required(std::span<const Cells> input, const std::string& name, const char* what) {
+  const Cells* c = Column(input, {name});
+  if (!c) throw std::invalid_argument("no column named '" + name + "' (" + what + ")");
+  return c;
+}
+
 // The columns of a table, found once.
 struct Layout {
   std::size_t rows = 0;
-  std::vector<Lop> lops;  // given once
-  std::vector<const Cells*> lopColumns, tdColumns, weightColumns;
+  std::vector<LopPair> lops;  // given once
+  std::vector<const Cells*> lopColumns, tdColumns, weightColumns, offsetColumns;
   const Cells* lat = nullptr;  // the start (fix) or the position
   const Cells* lon = nullptr;
+  const Cells* track = nullptr;     // the track of each row, when grouped
   std::vector<std::string> suffix;  // of the result columns, by slot
   std::vector<double> offsets;      // us, by secondary station index
   TableDatum datum;
-  std::optional<GeoPoint> start;  // WGS 84
+  std::optional<GeoPoint> near;  // WGS 84: the start given once
   std::size_t Slots() const { return lops.empty() ? lopColumns.size() : lops.size(); }
 };
 
@@ -215,13 +127,17 @@ std::size_t CheckedRows(std::span<const Cells> input) {
   return rows;
 }
 
+std::string PairName(const Catalogue& catalogue, LopPair p) {
+  return LopName(catalogue, Lop{p.master, p.secondary, 0.0, 1.0});
+}
+
 void FindLops(const Catalogue& catalogue, std::span<const Cells> input, const TableOptions& options,
               Command command, Layout& l) {
   for (const std::string& name : options.lops) {
-    const LopLookup f = FindLop(catalogue, name);
+    const LopRead f = ReadLop(catalogue, name);
     if (!f.error.empty()) throw std::invalid_argument("lops: " + f.error);
-    l.lops.push_back(f.lop);
-    l.suffix.push_back(LopName(catalogue, f.lop));
+    l.lops.push_back(f.pair);
+    l.suffix.push_back(PairName(catalogue, f.pair));
   }
   if (options.lops.empty()) {
     for (int k = 1; k <= constants::kMaxTableLops; ++k) {
@@ -261,28 +177,26 @@ void FindTds(std::span<const Cells> input, const TableOptions& options, Layout& 
   }
 }
 
-const Cells* Required(std::span<const Cells> input, const std::string& name, const char* what) {
-  const Cells* c = Column(input, {name});
-  if (!c) throw std::invalid_argument("no column named '" + name + "' (" + what + ")");
-  return c;
+// Columns named by the options (each required), else `stem`1 to `stem`n
+// where present; `what` names them in messages.
+std::vector<const Cells*> PerLop(std::span<const Cells> input,
+                                 const std::vector<std::string>& named, std::size_t n,
+                                 const std::string& stem, const char* what) {
+  if (!named.empty() && named.size() != n) {
+    throw std::invalid_argument(stem + "_cols names " + std::to_string(named.size()) +
+                                " columns for " + std::to_string(n) + " LOPs");
+  }
+  std::vector<const Cells*> out;
+  for (std::size_t k = 0; k < n; ++k) {
+    out.push_back(named.empty() ? Column(input, {stem + std::to_string(k + 1)})
+                                : Required(input, named[k], what));
+  }
+  return out;
 }
 
-void FindWeightsAndStart(std::span<const Cells> input, const TableOptions& options, Layout& l) {
-  const std::size_t n = l.Slots();
-  if (!options.weightColumns.empty() && options.weightColumns.size() != n) {
-    throw std::invalid_argument("weight_cols names " +
-                                std::to_string(options.weightColumns.size()) + " columns for " +
-                                std::to_string(n) + " LOPs");
-  }
-  for (std::size_t k = 0; k < n; ++k) {
-    l.weightColumns.push_back(options.weightColumns.empty()
-                                  ? Column(input, {"weight" + std::to_string(k + 1)})
-                                  : Required(input, options.weightColumns[k], "weight"));
-  }
-  if (options.start) {
-    l.start = l.datum.ToWgs84(*options.start);
-    return;
-  }
+void FindStart(std::span<const Cells> input, const TableOptions& options, Layout& l) {
+  if (options.start) l.near = l.datum.ToWgs84(*options.start);
+  if (!options.trackBy.empty()) l.track = Required(input, options.trackBy, "track");
   if (!options.startColumns.empty()) {
     if (options.startColumns.size() != 2) {
       throw std::invalid_argument("start_cols names a latitude and a longitude column");
@@ -291,12 +205,12 @@ void FindWeightsAndStart(std::span<const Cells> input, const TableOptions& optio
     l.lon = Required(input, options.startColumns[1], "start");
     return;
   }
+  // As the converter: the default start columns only without a start given
+  // once, and only both together.
+  if (options.start) return;
   l.lat = Column(input, {"start_lat", "est_lat"});
   l.lon = Column(input, {"start_lon", "est_lon"});
-  if (!l.lat || !l.lon) {
-    throw std::invalid_argument(
-        "no start: give start=(lat, lon) or the columns start_lat and start_lon");
-  }
+  if (!l.lat || !l.lon) l.lat = l.lon = nullptr;
 }
 
 Layout FindLayout(const Catalogue& catalogue, std::span<const Cells> input,
@@ -308,9 +222,14 @@ Layout FindLayout(const Catalogue& catalogue, std::span<const Cells> input,
   }
   l.datum = TableDatum{options.ed50, options.ed50Epsg};
   FindLops(catalogue, input, options, command, l);
+  const std::size_t n = l.Slots();
   if (command != Command::kPredict) FindTds(input, options, l);
+  if (command != Command::kCalibrate) {
+    l.offsetColumns = PerLop(input, options.offsetColumns, n, "offset", "offset");
+  }
   if (command == Command::kFix) {
-    FindWeightsAndStart(input, options, l);
+    l.weightColumns = PerLop(input, options.weightColumns, n, "weight", "weight");
+    FindStart(input, options, l);
   } else {
     l.lat = Column(input, {"lat", "latitude"});
     l.lon = Column(input, {"lon", "long", "longitude"});
@@ -327,63 +246,25 @@ Layout FindLayout(const Catalogue& catalogue, std::span<const Cells> input,
   return l;
 }
 
-// The LOPs of a row and the slot of each; false with `status` set when a LOP
-// cannot be read or there are too few.
-bool RowLops(const Catalogue& catalogue, const Layout& l, std::size_t row, std::size_t least,
-             std::vector<Lop>& lops, std::vector<std::size_t>& slots, std::string& status) {
-  lops = l.lops;
-  slots.clear();
-  for (std::size_t k = 0; k < l.lops.size(); ++k) slots.push_back(k);
-  if (!l.lops.empty()) return true;
-  for (std::size_t k = 0; k < l.lopColumns.size(); ++k) {
-    const Cell c = CellAt(l.lopColumns[k], row);
-    if (c.blank) continue;
-    const LopLookup f = FindLop(catalogue, c.Shown());
-    if (!f.error.empty()) {
-      status = f.error;
-      return false;
-    }
-    lops.push_back(f.lop);
-    slots.push_back(k);
-  }
-  if (lops.size() < least) {
-    status = least == 2 ? "fewer than 2 LOPs" : "no LOP";
-    return false;
-  }
-  return true;
+bool ReadLopsOfRow(const Catalogue& catalogue, const Layout& l, std::size_t row, std::size_t least,
+                   RowLops& lops, std::string& status) {
+  std::vector<LogbookCell> cells;
+  for (const Cells* c : l.lopColumns) cells.push_back(CellAt(c, row));
+  return ReadRowLops(catalogue, l.lops, cells, least, lops, status);
 }
 
-// The observed TDs and weights of a row's LOPs; false with `status` set.
-bool RowTds(const Layout& l, std::size_t row, const std::vector<std::size_t>& slots,
-            text::DecimalMark mark, std::vector<Lop>& lops, std::string& status) {
-  const text::StrictNumberFormat tdFormat{mark, true, text::MicrosecondUnits()};
-  for (std::size_t k = 0; k < lops.size(); ++k) {
-    const std::string number = std::to_string(slots[k] + 1);
-    const Cell td = CellAt(l.tdColumns[slots[k]], row);
-    if (td.blank) {
-      status = "TD " + number + " missing";
+// The offsets of a row's LOPs: its offset cells, else those given by name.
+bool RowOffsets(const Layout& l, std::size_t row, const RowLops& lops, text::DecimalMark mark,
+                std::vector<double>& offsets, std::string& status) {
+  offsets.clear();
+  for (std::size_t k = 0; k < lops.pairs.size(); ++k) {
+    const std::size_t slot = lops.slots[k];
+    std::optional<double> cell;
+    const Cells* c = slot < l.offsetColumns.size() ? l.offsetColumns[slot] : nullptr;
+    if (!ReadOffsetCell(CellAt(c, row), static_cast<int>(slot) + 1, mark, cell, status)) {
       return false;
     }
-    const std::optional<double> value = NumberOf(td, tdFormat);
-    if (!value) {
-      status = "TD " + number + " unreadable: " + Quoted(td.Shown());
-      return false;
-    }
-    lops[k].observedTd = *value;
-    lops[k].weight = 1.0;
-    const Cell w = CellAt(l.weightColumns[slots[k]], row);
-    if (w.blank) continue;
-    const auto weight = w.text ? text::ReadStrictNumber(*w.text, {mark, false, {}})
-                               : std::optional<text::StrictNumber>({w.number, "", 0});
-    if (!weight) {
-      status = "weight " + number + " unreadable: " + Quoted(w.Shown());
-      return false;
-    }
-    if (!(weight->value >= 0.0 && weight->value <= 1.0)) {
-      status = "weight " + number + " outside 0 to 1: " + Quoted(w.Shown());
-      return false;
-    }
-    lops[k].weight = checked::ToFloat(weight->value);
+    offsets.push_back(cell ? *cell : l.offsets[static_cast<std::size_t>(lops.pairs[k].secondary)]);
   }
   return true;
 }
@@ -395,7 +276,8 @@ ResultColumn Texts(std::string name, std::size_t rows) {
   return ResultColumn{std::move(name), true, {}, std::vector<std::string>(rows)};
 }
 
-// The fix table's columns in the converter's order.
+// The fix table's columns in the converter's order; the last four are
+// other_crossing_km, completed, start and status.
 enum FixColumn { kLat, kLon, kLatText, kLonText, kKind, kPasses, kGdop, kFirstResidual };
 
 std::vector<ResultColumn> FixColumns(const Layout& l) {
@@ -412,64 +294,140 @@ std::vector<ResultColumn> FixColumns(const Layout& l) {
   if (l.datum.ed50) out.push_back(Texts("datum", r));
   out.push_back(Numbers("other_crossing_km", r));
   out.push_back(Texts("completed", r));
+  out.push_back(Texts("start", r));
   out.push_back(Texts("status", r));
   return out;
 }
 
-void WriteSolution(const PositionSolution& s, const Layout& l,
-                   const std::vector<std::size_t>& slots, std::size_t row,
-                   std::vector<ResultColumn>& out) {
-  const std::size_t accuracy = kFirstResidual + l.suffix.size();
-  if (s.lsq || s.fix || !s.fault) out[kPasses].numbers[row] = s.passes;
-  if (!s.fix || s.atFixFault) return;
-  const GeoPoint shown = l.datum.FromWgs84(*s.fix);
+// Where the columns after the residuals sit.
+struct FixTail {
+  std::size_t accuracy, datum, other, completed, start;
+  explicit FixTail(const std::vector<ResultColumn>& out, std::size_t lops)
+      : accuracy(kFirstResidual + lops),
+        datum(accuracy + 4),
+        other(out.size() - 4),
+        completed(out.size() - 3),
+        start(out.size() - 2) {}
+};
+
+// The figures of a row's fix, as the converter writes them.
+void WriteFix(const RowFix& fix, const Layout& l, const std::vector<std::size_t>& slots,
+              std::size_t row, std::vector<ResultColumn>& out) {
+  const FixTail at(out, l.suffix.size());
+  if (fix.passes > 0 || fix.kind == FixKind::kLeastSquares) out[kPasses].numbers[row] = fix.passes;
+  if (!fix.positioned) return;
+  const GeoPoint shown = l.datum.FromWgs84(fix.fix);
   const double lat = constants::Degrees(shown.lat);
   const double lon = constants::Degrees(shown.lon);
-  if (l.datum.ed50) out[accuracy + 4].texts[row] = l.datum.At(*s.fix).source;
-  out[kLatText].texts[row] = text::FormatLatLon(lat, "LAT", constants::kPositionTextDecimals, '.');
-  out[kLonText].texts[row] = text::FormatLatLon(lon, "LON", constants::kPositionTextDecimals, '.');
+  // The window's texts first: a position its text cannot show is its fault.
+  std::string latText = text::FormatLatLon(lat, "LAT", constants::kPositionTextDecimals, '.');
+  std::string lonText = text::FormatLatLon(lon, "LON", constants::kPositionTextDecimals, '.');
+  out[kLatText].texts[row] = std::move(latText);
+  out[kLonText].texts[row] = std::move(lonText);
   out[kLat].numbers[row] = lat;
   out[kLon].numbers[row] = NormalLongitude(lon);
-  out[kKind].texts[row] = s.kind;
-  if (s.gdopAtFix) out[kGdop].numbers[row] = *s.gdopAtFix;
-  for (std::size_t k = 0; k < slots.size(); ++k) {
-    out[kFirstResidual + slots[k]].numbers[row] = s.residuals[k];
+  if (l.datum.ed50) out[at.datum].texts[row] = l.datum.At(fix.fix).source;
+  out[kKind].texts[row] = fix.kind == FixKind::kTwoLop ? "two-lop" : "lsq";
+  if (fix.gdop > 0.0) out[kGdop].numbers[row] = fix.gdop;
+  for (std::size_t k = 0; k < slots.size() && k < fix.residuals.size(); ++k) {
+    out[kFirstResidual + slots[k]].numbers[row] = fix.residuals[k];
   }
-  if (s.accuracy) {
-    const ErrorEllipse& e = s.accuracy->ellipse95;
+  if (fix.otherCrossing) out[at.other].numbers[row] = *fix.otherCrossing / 1000.0;
+  if (fix.accuracy) {
+    const ErrorEllipse& e = fix.accuracy->ellipse95;
     const double values[] = {e.semiMajor, e.semiMinor, constants::Degrees(e.azimuth),
-                             s.accuracy->drms2};
-    for (std::size_t i = 0; i < std::size(values); ++i) out[accuracy + i].numbers[row] = values[i];
+                             fix.accuracy->drms2};
+    for (std::size_t i = 0; i < std::size(values); ++i)
+      out[at.accuracy + i].numbers[row] = values[i];
   }
 }
 
-// Row `row` of a fix table into `out`; its status last.
-void FixRow(const Catalogue& catalogue, const Layout& l, const TableOptions& options,
-            std::size_t row, std::vector<ResultColumn>& out) {
-  std::string status;
-  std::vector<Lop> lops;
-  std::vector<std::size_t> slots;
-  if (RowLops(catalogue, l, row, 2, lops, slots, status) &&
-      RowTds(l, row, slots, options.decimal, lops, status)) {
-    std::optional<GeoPoint> start = l.start;
-    if (!start) {
-      std::string error;
-      const auto p =
-          ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options.decimal, l.datum, error);
-      if (p) start = p->at;
-      if (!p) status = "start " + error;
+// What fixing a table's rows shares: the grids of its LOP sets and the tracks.
+struct FixRun {
+  const Catalogue& catalogue;
+  const Layout& layout;
+  const TableOptions& options;
+  CoverageCache cache;
+  std::shared_ptr<const CoverageGrid> grid;  // of the LOPs given once
+  TrackStarts tracks;
+};
+
+// A row's TDs, weights and offsets as read; false with `status` set.
+struct RowReading {
+  RowLops lops;
+  std::vector<Lop> read;  // observed TD and weight by LOP
+  std::vector<text::StrictNumber> typed;
+  std::vector<double> offsets;
+};
+bool ReadFixRow(const FixRun& run, std::size_t row, RowReading& r, std::string& status) {
+  const Layout& l = run.layout;
+  if (!ReadLopsOfRow(run.catalogue, l, row, 2, r.lops, status)) return false;
+  for (std::size_t k = 0; k < r.lops.pairs.size(); ++k) {
+    const std::size_t slot = r.lops.slots[k];
+    const int number = static_cast<int>(slot) + 1;
+    const auto td = ReadTd(CellAt(l.tdColumns[slot], row), number, run.options.decimal, status);
+    if (!td) return false;
+    r.typed.push_back(*td);
+    Lop lop{r.lops.pairs[k].master, r.lops.pairs[k].secondary, td->value, 1.0};
+    if (!ReadWeight(CellAt(l.weightColumns[slot], row), number, run.options.decimal, lop.weight,
+                    status)) {
+      return false;
     }
-    if (start) {
-      SolutionRequest request{lops, {}, *start, options.tdSigma, false};
-      for (const Lop& lop : lops) {
-        request.offsets.push_back(l.offsets[static_cast<std::size_t>(lop.secondary)]);
-      }
-      const PositionSolution s = SolvePosition(catalogue, request);
-      WriteSolution(s, l, slots, row, out);
-      status = s.status;
-    }
+    r.read.push_back(lop);
   }
-  out.back().texts[row] = status;
+  return RowOffsets(l, row, r.lops, run.options.decimal, r.offsets, status);
+}
+
+std::string TrackKey(const Layout& l, std::size_t row) {
+  const LogbookCell c = CellAt(l.track, row);
+  return l.track ? c.Shown() : std::string();
+}
+
+// Row `row` of a fix table into `out`: read, start chosen, digits completed,
+// fixed by FixRow; its status last.
+void FixOneRow(FixRun& run, std::size_t row, std::vector<ResultColumn>& out) {
+  const Layout& l = run.layout;
+  std::string& status = out.back().texts[row];
+  RowReading r;
+  if (!ReadFixRow(run, row, r, status)) return;
+  std::optional<GeoPoint> cells;
+  const LogbookCell lat = CellAt(l.lat, row);
+  const LogbookCell lon = CellAt(l.lon, row);
+  if (!lat.Blank() || !lon.Blank()) {
+    std::string error;
+    const auto p = ReadPosition(lat, lon, run.options, l.datum, error);
+    if (!p) {
+      status = "start " + error;
+      return;
+    }
+    cells = p->at;
+  }
+  const RowStart start = ChooseStart(cells, run.options.track ? &run.tracks : nullptr,
+                                     TrackKey(l, row), "row", l.near);
+  const FixTail at(out, l.suffix.size());
+  out[at.start].texts[row] = start.text;
+  if (run.options.completeDigits && start.start) {
+    const std::optional<std::string> completed = CompleteRowDigits(
+        run.catalogue, r.read, r.typed, r.offsets, r.lops.slots, *start.start, status);
+    if (!completed) return;
+    out[at.completed].texts[row] = *completed;
+  }
+  RowFixInput in{r.read,
+                 r.offsets,
+                 {},
+                 start.start,
+                 start.source,
+                 run.options.tdSigma,
+                 run.options.residualSigma};
+  for (const std::size_t slot : r.lops.slots) in.numbers.push_back(static_cast<int>(slot) + 1);
+  const std::shared_ptr<const CoverageGrid> grid =
+      run.grid ? run.grid : run.cache.Grid(r.lops.pairs);
+  const RowFix fix = FixRow(run.catalogue, *grid, in);
+  WriteFix(fix, l, r.lops.slots, row, out);
+  status = fix.status.empty() ? "ok" : fix.status;
+  if (run.options.track && fix.status.empty() && fix.positioned) {
+    run.tracks.Record(TrackKey(l, row), {fix.fix, static_cast<long>(row) + 1});
+  }
 }
 
 // Runs `each(first, last)` over the rows in chunks on the machine's cores.
@@ -487,9 +445,16 @@ void OverRows(std::size_t rows, Each each) {
   for (std::thread& h : helpers) h.join();
 }
 
-// A row whose conversion threw something other than a run-time fault.
-std::string Internal(const std::exception& e) {
-  return std::string("internal error: ") + e.what();
+// A row's conversion, its faults as its status.
+template <class Convert>
+void Guarded(Convert convert, std::size_t row, std::vector<ResultColumn>& out) {
+  try {
+    convert();
+  } catch (const RuntimeFault& f) {
+    out.back().texts[row] = f.what();
+  } catch (const std::exception& e) {
+    out.back().texts[row] = std::string("internal error: ") + e.what();
+  }
 }
 
 }  // namespace
@@ -513,19 +478,24 @@ void SetDatum(const std::string& datum, TableOptions& options) {
 
 std::vector<ResultColumn> FixTable(const Catalogue& catalogue, std::span<const Cells> input,
                                    const TableOptions& options) {
+  if (!(options.residualSigma > 0.0)) {
+    throw std::invalid_argument("residual_sigma must be > 0 microseconds");
+  }
   const Layout l = FindLayout(catalogue, input, options, Command::kFix);
   std::vector<ResultColumn> out = FixColumns(l);
-  OverRows(l.rows, [&](std::size_t first, std::size_t last) {
+  FixRun run{catalogue, l, options, CoverageCache(catalogue), nullptr, {}};
+  if (!l.lops.empty()) run.grid = run.cache.Grid(l.lops);  // before the threads start
+  auto rows = [&](std::size_t first, std::size_t last) {
     for (std::size_t row = first; row < last; ++row) {
-      try {
-        FixRow(catalogue, l, options, row, out);
-      } catch (const RuntimeFault& f) {
-        out.back().texts[row] = f.what();
-      } catch (const std::exception& e) {
-        out.back().texts[row] = Internal(e);
-      }
+      Guarded([&] { FixOneRow(run, row, out); }, row, out);
     }
-  });
+  };
+  // A track takes each row's start from the fix before it: one thread, in order.
+  if (options.track) {
+    rows(0, l.rows);
+  } else {
+    OverRows(l.rows, rows);
+  }
   return out;
 }
 
@@ -533,30 +503,30 @@ namespace {
 
 void PredictRow(const Catalogue& catalogue, const Layout& l, const TableOptions& options,
                 std::size_t row, std::vector<ResultColumn>& out) {
-  std::string status;
-  std::vector<Lop> lops;
-  std::vector<std::size_t> slots;
+  std::string& status = out.back().texts[row];
+  RowLops lops;
+  std::vector<double> offsets;
   const std::size_t n = l.Slots();
-  if (RowLops(catalogue, l, row, 1, lops, slots, status)) {
-    const auto p =
-        ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options.decimal, l.datum, status);
-    if (p) {
-      if (l.datum.ed50) out[out.size() - 2].texts[row] = l.datum.At(p->at).source;
-      out[2].texts[row] =
-          text::FormatLatLon(p->latDeg, "LAT", constants::kPositionTextDecimals, '.');
-      out[3].texts[row] =
-          text::FormatLatLon(p->lonDeg, "LON", constants::kPositionTextDecimals, '.');
-      out[0].numbers[row] = p->latDeg;
-      out[1].numbers[row] = NormalLongitude(p->lonDeg);
-      for (std::size_t k = 0; k < lops.size(); ++k) {
-        const PairPrediction pp = PredictPair(catalogue, p->at, lops[k].master, lops[k].secondary);
-        out[4 + slots[k]].numbers[row] =
-            pp.td + l.offsets[static_cast<std::size_t>(lops[k].secondary)];
-        out[4 + n + slots[k]].numbers[row] = pp.direction.gradient;
-      }
-    }
+  if (!ReadLopsOfRow(catalogue, l, row, 1, lops, status) ||
+      !RowOffsets(l, row, lops, options.decimal, offsets, status)) {
+    return;
   }
-  out.back().texts[row] = status.empty() ? "ok" : status;
+  const auto p = ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options, l.datum, status);
+  if (!p) return;
+  std::string latText = text::FormatLatLon(p->latDeg, "LAT", constants::kPositionTextDecimals, '.');
+  std::string lonText = text::FormatLatLon(p->lonDeg, "LON", constants::kPositionTextDecimals, '.');
+  out[2].texts[row] = std::move(latText);
+  out[3].texts[row] = std::move(lonText);
+  out[0].numbers[row] = p->latDeg;
+  out[1].numbers[row] = NormalLongitude(p->lonDeg);
+  if (l.datum.ed50) out[out.size() - 2].texts[row] = l.datum.At(p->at).source;
+  for (std::size_t k = 0; k < lops.pairs.size(); ++k) {
+    const PairPrediction pp =
+        PredictPair(catalogue, p->at, lops.pairs[k].master, lops.pairs[k].secondary);
+    out[4 + lops.slots[k]].numbers[row] = pp.td + offsets[k];
+    out[4 + n + lops.slots[k]].numbers[row] = pp.direction.gradient;
+  }
+  status = "ok";
 }
 
 }  // namespace
@@ -573,13 +543,7 @@ std::vector<ResultColumn> PredictTable(const Catalogue& catalogue, std::span<con
   out.push_back(Texts("status", r));
   OverRows(r, [&](std::size_t first, std::size_t last) {
     for (std::size_t row = first; row < last; ++row) {
-      try {
-        PredictRow(catalogue, l, options, row, out);
-      } catch (const RuntimeFault& f) {
-        out.back().texts[row] = f.what();
-      } catch (const std::exception& e) {
-        out.back().texts[row] = Internal(e);
-      }
+      Guarded([&] { PredictRow(catalogue, l, options, row, out); }, row, out);
     }
   });
   return out;
@@ -590,25 +554,19 @@ namespace {
 // A known point of row `row`; false with `status` set.
 bool KnownRow(const Catalogue& catalogue, const Layout& l, const TableOptions& options,
               std::size_t row, KnownPoint& point, std::string& status) {
-  std::vector<Lop> lops;
-  std::vector<std::size_t> slots;
-  if (!RowLops(catalogue, l, row, 2, lops, slots, status)) return false;
-  const auto p =
-      ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options.decimal, l.datum, status);
+  RowLops lops;
+  if (!ReadLopsOfRow(catalogue, l, row, 1, lops, status)) return false;
+  const auto p = ReadPosition(CellAt(l.lat, row), CellAt(l.lon, row), options, l.datum, status);
   if (!p) return false;
   point.position = p->at;
   point.observed.assign(l.Slots(), std::nullopt);
-  const text::StrictNumberFormat tdFormat{options.decimal, true, text::MicrosecondUnits()};
   bool any = false;
-  for (std::size_t k = 0; k < slots.size(); ++k) {
-    const Cell td = CellAt(l.tdColumns[slots[k]], row);
-    if (td.blank) continue;  // that LOP was not read here
-    const std::optional<double> value = NumberOf(td, tdFormat);
-    if (!value) {
-      status = "TD " + std::to_string(slots[k] + 1) + " unreadable: " + Quoted(td.Shown());
-      return false;
-    }
-    point.observed[slots[k]] = *value;
+  for (const std::size_t slot : lops.slots) {
+    const LogbookCell td = CellAt(l.tdColumns[slot], row);
+    if (td.Blank()) continue;  // that LOP was not read here
+    const auto value = ReadTd(td, static_cast<int>(slot) + 1, options.decimal, status);
+    if (!value) return false;
+    point.observed[slot] = value->value;
     any = true;
   }
   if (!any) status = "no TD";
@@ -623,21 +581,39 @@ TableCalibration CalibrateTable(const Catalogue& catalogue, std::span<const Cell
   const Layout l = FindLayout(catalogue, input, options, Command::kCalibrate);
   TableCalibration t;
   t.lopNames = l.suffix;
+  std::vector<Lop> lops;
+  for (const LopPair& p : l.lops) lops.push_back(Lop{p.master, p.secondary, 0.0, 1.0});
   std::vector<KnownPoint> points;
+  std::vector<std::size_t> rowOf;
   for (std::size_t row = 0; row < l.rows; ++row) {
     KnownPoint point;
     std::string status;
-    if (KnownRow(catalogue, l, options, row, point, status)) points.push_back(point);
+    if (KnownRow(catalogue, l, options, row, point, status)) {
+      points.push_back(point);
+      rowOf.push_back(row);
+    }
     t.rowStatus.push_back(status.empty() ? "ok" : status);
   }
-  if (points.empty()) throw std::invalid_argument("no known point could be read");
-  t.result = Calibrate(catalogue, l.lops, points);
-  for (std::size_t i = 0; i < l.lops.size(); ++i) {
+  // Points unfit to calibrate from are left out, each with its reason.
+  const std::vector<std::string> problems =
+      ScreenKnownPoints(catalogue, lops, points, options.tdSigma);
+  std::vector<KnownPoint> kept;
+  for (std::size_t p = 0; p < points.size(); ++p) {
+    if (problems[p].empty()) {
+      kept.push_back(points[p]);
+    } else {
+      t.rowStatus[rowOf[p]] = problems[p];
+    }
+  }
+  if (kept.empty()) throw std::invalid_argument("no known point to calibrate from");
+  t.result = Calibrate(catalogue, lops, kept);
+  t.helps = CalibrationHelps(t.result);
+  for (std::size_t i = 0; i < lops.size(); ++i) {
     const LopCalibration& c = t.result.lops[i];
     t.offsets.push_back(
-        {l.lops[i].master, l.lops[i].secondary, t.lopNames[i], c.offset, c.stddev, c.rows});
+        {lops[i].master, lops[i].secondary, t.lopNames[i], c.offset, c.stddev, c.rows});
   }
-  t.area = CalibrationArea{t.result.centre, t.result.radius, static_cast<int>(points.size())};
+  t.area = CalibrationArea{t.result.centre, t.result.radius, static_cast<int>(kept.size())};
   return t;
 }
 

@@ -1,8 +1,9 @@
 // Whole tables through the front door: the rows of a logbook as columns (as
-// R and Python hold them), found and read as kestrune-convert finds and
-// reads a logbook's columns, each row solved by SolvePosition or predicted,
-// and the results as columns named as the converter names them, one row per
-// input row with its status. A bad argument (an unknown LOP given once, a
+// R and Python hold them), found as kestrune-convert finds a logbook's
+// columns, each cell read by the same readers (loran/logbook_cells.hpp),
+// each row fixed by FixRow on the same coverage grids or predicted, and the
+// results as columns named as the converter names them, one row per input
+// row with its status. A bad argument (an unknown LOP given once, a
 // column that is not there, columns of different lengths) is thrown as
 // std::invalid_argument; a bad row is a status.
 #pragma once
@@ -52,11 +53,24 @@ struct TableOptions {
   std::vector<std::pair<std::string, double>> offsets;
   // The weight column of each LOP; empty: weight1 to weight7 where present.
   std::vector<std::string> weightColumns;
-  // The start of every fix (radians, on the datum below); none: the columns
-  // `startColumns` (latitude, longitude), else start_lat and start_lon (or
-  // est_lat, est_lon) of each row.
+  // The start of every fix whose row has no start of its own (radians, on
+  // the datum below), as the converter's --near; none: the crossing search.
   std::optional<GeoPoint> start;
+  // The start columns (latitude, longitude) of each row; empty: start_lat
+  // and start_lon (or est_lat, est_lon) where both are there and `start` is
+  // not given. A row whose two start cells are blank takes the start above.
   std::vector<std::string> startColumns;
+  // The ASF offset column of each LOP (us); empty: offset1 to offset7 where
+  // present. A blank cell takes the offset given by name.
+  std::vector<std::string> offsetColumns;
+  // Each row's start the last good fix of its track (the rows sharing a
+  // `trackBy` cell, or all), in row order, as the converter's --track.
+  bool track = false;
+  std::string trackBy;
+  // Leading digits left off the TDs completed from the start, as the
+  // converter's --complete-digits.
+  bool completeDigits = false;
+  bool textCoordinates = false;  // every coordinate text to the window's reader (--coords text)
   // Positions read and written on ED50 instead of WGS 84, with the
   // transformation of EPSG code `ed50Epsg` (1612, 1613, 1311, 1133), or 0
   // for the one of the area each position lies in; results then gain a
@@ -64,6 +78,8 @@ struct TableOptions {
   bool ed50 = false;
   int ed50Epsg = 0;
   double tdSigma = constants::kDefaultTdSigma;  // us, > 0
+  // us, > 0: what a least-squares fix's residuals are tested against.
+  double residualSigma = constants::kDefaultResidualSigma;
   text::DecimalMark decimal = text::DecimalMark::kAuto;
 };
 
@@ -74,7 +90,8 @@ void SetDatum(const std::string& datum, TableOptions& options);
 // fix: fix_lat, fix_lon (degrees on the datum), fix_lat_text, fix_lon_text,
 // fix_kind, passes, gdop_at_fix, residual_<LOP> (us), ellipse_major_m,
 // ellipse_minor_m, ellipse_azimuth_deg, drms2_m, [datum,]
-// other_crossing_km, completed, status.
+// other_crossing_km, completed, start, status. Without a track the rows are
+// fixed on the machine's cores.
 std::vector<ResultColumn> FixTable(const Catalogue& catalogue, std::span<const Cells> input,
                                    const TableOptions& options);
 
@@ -91,7 +108,12 @@ struct TableCalibration {
   CalibrationResult result;
   std::vector<CalibrationOffset> offsets;  // as a calibration file holds them
   CalibrationArea area;                    // of the known points used
-  std::vector<std::string> rowStatus;      // "ok", or why the row was left out
+  // "ok", or why the row was left out: unreadable, or screened out as
+  // unfit to calibrate from (loran::ScreenKnownPoints).
+  std::vector<std::string> rowStatus;
+  // The offsets make the fixes at the known points better (CalibrationHelps);
+  // when not, a calibration file of them is not to be written.
+  bool helps = false;
 };
 TableCalibration CalibrateTable(const Catalogue& catalogue, std::span<const Cells> input,
                                 const TableOptions& options);

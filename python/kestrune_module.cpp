@@ -100,6 +100,21 @@ loran::TableOptions OptionsOf(const py::dict& o) {
     t.startColumns = o["start_cols"].cast<std::vector<std::string>>();
   }
   if (o.contains("datum")) loran::SetDatum(o["datum"].cast<std::string>(), t);
+  if (o.contains("offset_cols") && !o["offset_cols"].is_none()) {
+    t.offsetColumns = o["offset_cols"].cast<std::vector<std::string>>();
+  }
+  if (o.contains("residual_sigma")) {
+    t.residualSigma = o["residual_sigma"].cast<double>();
+    if (!(t.residualSigma > 0.0)) {
+      throw std::invalid_argument("residual_sigma must be > 0 microseconds");
+    }
+  }
+  if (o.contains("track")) t.track = o["track"].cast<bool>();
+  if (o.contains("track_by") && !o["track_by"].is_none()) {
+    t.trackBy = o["track_by"].cast<std::string>();
+    t.track = true;
+  }
+  if (o.contains("complete_digits")) t.completeDigits = o["complete_digits"].cast<bool>();
   return t;
 }
 
@@ -138,7 +153,7 @@ py::dict Calibrate(const loran::Catalogue& catalogue, const py::list& columns,
                   py::arg("centre") = py::make_tuple(constants::Degrees(t.area.centre.lat),
                                                      constants::Degrees(t.area.centre.lon)),
                   py::arg("radius_m") = t.area.radius, py::arg("row_status") = t.rowStatus,
-                  py::arg("file_text") = file);
+                  py::arg("helps") = t.helps, py::arg("file_text") = file);
 }
 
 std::optional<loran::Date> DateOf(const std::optional<std::string>& text) {

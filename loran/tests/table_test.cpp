@@ -42,7 +42,7 @@ TEST(FixTable, ColumnsAsTheConverterNamesThem) {
                                              "fix_kind", "passes", "gdop_at_fix", "residual_9007W",
                                              "residual_9007X", "residual_9007Y", "ellipse_major_m",
                                              "ellipse_minor_m", "ellipse_azimuth_deg", "drms2_m",
-                                             "other_crossing_km", "completed", "status"}));
+                                             "other_crossing_km", "completed", "start", "status"}));
   TableOptions perRow;
   perRow.start = At(64, 7);
   const std::vector<Cells> rows = {Texts("LOP1", {}), Texts("lop2", {}), Numbers("td1", {}),
@@ -99,6 +99,31 @@ TEST(FixTable, LopsAndStartsPerRow) {
   EXPECT_EQ(Named(out, "fix_lat").numbers[0], Deg(SolvePosition(Nels(), r).fix->lat));
 }
 
+// Which start each row took, as the converter chooses it: the row's start
+// cells, blank ones falling back to the start given once or the search, and
+// a track's previous good fix.
+TEST(FixTable, StartsAsTheConverterChoosesThem) {
+  const double td1 = TdAt(64, 4, 0, 1), td2 = TdAt(64, 4, 0, 2), td3 = TdAt(64, 4, 0, 3);
+  const std::vector<Cells> in = {Numbers("td1", {td1, td1, td1}), Numbers("td2", {td2, td2, td2}),
+                                 Numbers("td3", {td3, td3, td3}),
+                                 Texts("start_lat", {"63.5", "", ""}),
+                                 Texts("start_lon", {"3", "", ""})};
+  TableOptions o = Given();
+  o.start.reset();
+  const auto searched = FixTable(Nels(), in, o);
+  EXPECT_EQ(Named(searched, "start").texts,
+            (std::vector<std::string>{"start columns", "search", "search"}));
+  EXPECT_EQ(Named(searched, "status").texts, (std::vector<std::string>{"ok", "ok", "ok"}));
+  EXPECT_NEAR(Named(searched, "fix_lat").numbers[1], 64.0, 1e-6);
+  o.track = true;
+  EXPECT_EQ(Named(FixTable(Nels(), in, o), "start").texts,
+            (std::vector<std::string>{"start columns", "track row 1", "track row 2"}));
+  o.track = false;
+  o.start = At(64, 7);  // the default start columns give way to it, as to --near
+  EXPECT_EQ(Named(FixTable(Nels(), in, o), "start").texts,
+            (std::vector<std::string>{"near", "near", "near"}));
+}
+
 TEST(Tables, BadArgumentsAreThrown) {
   const std::vector<Cells> one = {Numbers("td1", {1.0}), Numbers("td2", {1.0, 2.0})};
   const std::vector<Cells> two = {Numbers("td1", {1.0}), Numbers("td2", {1.0})};
@@ -106,15 +131,15 @@ TEST(Tables, BadArgumentsAreThrown) {
   unknown.lops[0] = "9007Q";
   TableOptions twoLops = Given();
   twoLops.lops.pop_back();
-  TableOptions noStart = twoLops;
-  noStart.start.reset();
+  TableOptions noSigma = twoLops;
+  noSigma.residualSigma = 0.0;
   const struct {
     std::vector<Cells> in;
     TableOptions options;
     const char* message;
   } cases[] = {
       {two, unknown, "lops: no station 9007Q"},
-      {two, noStart, "no start: give start=(lat, lon) or the columns start_lat and start_lon"},
+      {two, noSigma, "residual_sigma must be > 0 microseconds"},
       {one, twoLops, "column 'td2' has 2 rows, 'td1' 1"},
       {two, Given(), "cannot find the TD column of LOP 3: name it 9007Y or td3, or give td_cols"},
       {two, TableOptions{}, "no LOPs: give lops=[\"9007W\", ...] or columns lop1, lop2, ..."},

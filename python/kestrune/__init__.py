@@ -117,8 +117,9 @@ def _names(cols):
 
 
 def _options(lops, td_cols, offsets, start, td_sigma, decimal, datum="WGS84", weight_cols=None,
-             start_cols=None):
+             start_cols=None, **more):
     return {
+        **more,
         "lops": _names(lops),
         "td_cols": _names(td_cols),
         "weight_cols": _names(weight_cols),
@@ -132,25 +133,38 @@ def _options(lops, td_cols, offsets, start, td_sigma, decimal, datum="WGS84", we
 
 
 def fix(data=None, *, lops=None, td=None, td_cols=None, weight_cols=None, start=None,
-        start_cols=None, offsets=None, calibration=None, catalogue=None, td_sigma=0.1,
+        start_cols=None, offsets=None, offset_cols=None, calibration=None, catalogue=None,
+        td_sigma=0.1, residual_sigma=1.0, track=False, track_by=None, complete_digits=False,
         datum="WGS84", decimal="auto", keep=True):
     """Positions from observed TDs, one row per input row.
 
     data: a DataFrame or dict of columns: lop1..lop7 (the LOPs of each row,
       unless ``lops`` gives them for all), the TDs (columns named as the LOPs,
       "9007W", or td1..td7, or ``td_cols``), optional weight1..weight7 (0 to 1)
-      and, without ``start``, start_lat and start_lon. Number columns are taken
-      as they are; text columns are read as kestrune-convert reads a logbook
-      ("14867,1", "27 160.7 us").
+      and start_lat and start_lon (or est_lat, est_lon) unless ``start`` is
+      given. Number columns are taken as they are; text columns are read as
+      kestrune-convert reads a logbook ("14867,1", "27 160.7 us").
     lops: LOP names for every row, ["9007W", "9007X", "9007Y"].
     td: instead of TD columns, a rows x LOPs array of TDs (microseconds).
     weight_cols: the weight column of each LOP (else weight1..weight7).
-    start: (lat, lon) in decimal degrees, the start of every fix;
-      start_cols: the (latitude, longitude) columns of a start per row.
+    start: (lat, lon) in decimal degrees, the start of every fix whose row
+      has none (the converter's --near); without it and without start cells
+      the coverage is searched for the crossings.
+    start_cols: the (latitude, longitude) columns of a start per row; a row
+      whose two start cells are blank takes ``start``, its track's or the
+      search.
+    track: each row's start is the previous good fix of the same track (all
+      rows, or those sharing a ``track_by`` column's value), in row order;
+      the ``start`` column says which start each row took.
+    residual_sigma: us, what a least-squares fix's residuals are tested
+      against ("inconsistent TDs: ..." when they do not fit).
+    complete_digits: complete TDs typed without their leading digits from
+      the start's predictions (``completed`` names the LOPs completed).
     datum: "WGS84", "ED50" or "ED50:<EPSG>" (1612, 1613, 1311, 1133): the
       datum of every position read and written; with ED50 a datum column
       names the transformation used.
     offsets: {"9007X": -0.8, ...} microseconds added to each prediction;
+      offset_cols: a per-row offset column of each LOP (else offset1..);
       calibration: a Calibration from calibrate() or a calibration file.
     catalogue: nels() (the default), historical(...), by_date(...) or
       catalogue_from_file(...).
@@ -160,13 +174,16 @@ def fix(data=None, *, lops=None, td=None, td_cols=None, weight_cols=None, start=
     Returns the input columns and fix_lat, fix_lon, fix_lat_text,
     fix_lon_text, fix_kind, passes, gdop_at_fix, residual_<LOP>,
     ellipse_major_m, ellipse_minor_m, ellipse_azimuth_deg, drms2_m,
-    other_crossing_km, completed, status (a dict of numpy arrays without
-    pandas). A value a row does not have is NaN (or "").
+    other_crossing_km, completed, start, status (a dict of numpy arrays
+    without pandas). A value a row does not have is NaN (or "").
     """
     cat = nels() if catalogue is None else catalogue
     columns = _columns(data, td)
     opts = _options(lops, td_cols, _offsets(offsets, calibration, cat), start, td_sigma, decimal,
-                    datum, weight_cols, start_cols)
+                    datum, weight_cols, start_cols, offset_cols=_names(offset_cols),
+                    residual_sigma=float(residual_sigma), track=bool(track),
+                    track_by=None if track_by is None else str(track_by),
+                    complete_digits=bool(complete_digits))
     return _result(data, _kestrune.fix_table(cat, columns, opts), keep)
 
 
@@ -191,7 +208,10 @@ class Calibration:
     offset_us, stddev_us, rows; before and after: the median and 95th
     percentile of the position errors (metres) of the fixes at the known
     points without and with the offsets; row_status: "ok" or why a row was
-    left out; centre (lat, lon) and radius_m: where the known points lie.
+    left out (unreadable, or unfit to calibrate from: far from the
+    prediction, outside the coverage, an outlier); helps: whether the
+    offsets make the fixes better (write() refuses them when not); centre
+    (lat, lon) and radius_m: where the known points lie.
     """
 
     def __init__(self, result):
@@ -202,6 +222,7 @@ class Calibration:
         self.centre = result["centre"]
         self.radius_m = result["radius_m"]
         self.row_status = result["row_status"]
+        self.helps = result["helps"]
         self._file_text = result["file_text"]
 
     @property
@@ -212,6 +233,10 @@ class Calibration:
     def write(self, path):
         """Writes the calibration file (read by fix(calibration=path), the
         window and kestrune-convert --calibration) whole or not at all."""
+        if not self.helps:
+            raise ValueError("the offsets do not make the fixes at the known points better "
+                             "(median error %.1f m before, %.1f m after): no file written"
+                             % (self.before["median_m"], self.after["median_m"]))
         path = os.fspath(path)
         folder = os.path.dirname(os.path.abspath(path))
         fd, tmp = tempfile.mkstemp(prefix=".kestrune-", dir=folder)

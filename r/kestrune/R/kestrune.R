@@ -36,7 +36,9 @@ columns_of <- function(data) {
 }
 
 options_of <- function(lops, td_cols, offsets, calibration, start, td_sigma, decimal,
-                       datum = "WGS84", weight_cols = NULL, start_cols = NULL) {
+                       datum = "WGS84", weight_cols = NULL, start_cols = NULL,
+                       offset_cols = NULL, residual_sigma = 1, track = FALSE, track_by = NULL,
+                       complete_digits = FALSE) {
   file <- ""
   if (inherits(calibration, "kestrune_calibration")) {
     offsets <- c(calibration$offsets, offsets)
@@ -53,7 +55,11 @@ options_of <- function(lops, td_cols, offsets, calibration, start, td_sigma, dec
        offsets = if (is.null(offsets)) numeric() else unlist(offsets),
        calibration_file = file,
        start = as.numeric(if (is.null(start)) numeric() else start),
-       td_sigma = as.numeric(td_sigma), decimal = as.character(decimal))
+       td_sigma = as.numeric(td_sigma), decimal = as.character(decimal),
+       offset_cols = as.character(if (is.null(offset_cols)) character() else offset_cols),
+       residual_sigma = as.numeric(residual_sigma), track = isTRUE(track),
+       track_by = if (is.null(track_by)) "" else as.character(track_by),
+       complete_digits = isTRUE(complete_digits))
 }
 
 result_of <- function(data, columns, keep, sf, coords) {
@@ -77,12 +83,14 @@ result_of <- function(data, columns, keep, sf, coords) {
 #'
 #' @param data a data frame: `lop1` ... `lop7` (the LOPs of each row, unless
 #'   `lops` gives them for all), the TDs (columns named as the LOPs, "9007W",
-#'   or `td1` ... `td7`, or `td_cols`), optional `weight1` ... (0 to 1) and,
-#'   without `start`, `start_lat` and `start_lon`. Numeric columns are taken
-#'   as they are; character columns are read as the converter reads a
-#'   logbook ("14867,1", "27 160.7 us").
+#'   or `td1` ... `td7`, or `td_cols`), optional `weight1` ... (0 to 1) and
+#'   `start_lat` and `start_lon` (or `est_lat`, `est_lon`) unless `start` is
+#'   given. Numeric columns are taken as they are; character columns are
+#'   read as the converter reads a logbook ("14867,1", "27 160.7 us").
 #' @param lops LOP names for every row, `c("9007W", "9007X", "9007Y")`.
-#' @param start `c(lat, lon)` in decimal degrees: the start of every fix.
+#' @param start `c(lat, lon)` in decimal degrees: the start of every fix
+#'   whose row has none (the converter's `--near`); without it and without
+#'   start cells the coverage is searched for the crossings.
 #' @param offsets named ASF offsets in microseconds, `c("9007X" = -0.8)`.
 #' @param calibration a [loran_calibrate()] result or a calibration file.
 #' @param catalogue a [loran_catalogue()].
@@ -91,7 +99,18 @@ result_of <- function(data, columns, keep, sf, coords) {
 #' @param decimal the decimal mark of character TDs: "auto", "." or ",".
 #' @param td_cols the TD column of each LOP.
 #' @param weight_cols the weight column of each LOP.
-#' @param start_cols the latitude and longitude columns of a start per row.
+#' @param start_cols the latitude and longitude columns of a start per row;
+#'   a row whose two start cells are blank takes `start`, its track's or the
+#'   search.
+#' @param offset_cols the per-row offset column of each LOP (else `offset1`
+#'   ... where present).
+#' @param residual_sigma microseconds: what a least-squares fix's residuals
+#'   are tested against ("inconsistent TDs: ..." when they do not fit).
+#' @param track each row's start the previous good fix of its track (all
+#'   rows, or those sharing a `track_by` column's value), in row order.
+#' @param track_by the column that names each row's track (implies `track`).
+#' @param complete_digits complete TDs typed without their leading digits
+#'   from the start's predictions.
 #' @param datum "WGS84", "ED50" or "ED50:<EPSG>" (1612, 1613, 1311, 1133):
 #'   the datum of every position read and written; with ED50 a `datum`
 #'   column names the transformation used.
@@ -100,15 +119,19 @@ result_of <- function(data, columns, keep, sf, coords) {
 #' @return a data frame with `fix_lat`, `fix_lon` (decimal degrees, WGS 84),
 #'   `fix_lat_text`, `fix_lon_text`, `fix_kind`, `passes`, `gdop_at_fix`,
 #'   `residual_<LOP>` (microseconds), `ellipse_major_m`, `ellipse_minor_m`,
-#'   `ellipse_azimuth_deg`, `drms2_m`, `other_crossing_km`, `completed` and
-#'   `status`; NA where a row has no value.
+#'   `ellipse_azimuth_deg`, `drms2_m`, `other_crossing_km`, `completed`,
+#'   `start` (which start the row took) and `status`; NA where a row has no
+#'   value.
 #' @export
 loran_fix <- function(data, lops = NULL, start = NULL, offsets = NULL, calibration = NULL,
                       catalogue = loran_catalogue(), td_sigma = 0.1, decimal = "auto",
                       td_cols = NULL, keep = TRUE, sf = FALSE, weight_cols = NULL,
-                      start_cols = NULL, datum = "WGS84") {
+                      start_cols = NULL, datum = "WGS84", offset_cols = NULL,
+                      residual_sigma = 1, track = FALSE, track_by = NULL,
+                      complete_digits = FALSE) {
   o <- options_of(lops, td_cols, offsets, calibration, start, td_sigma, decimal, datum,
-                  weight_cols, start_cols)
+                  weight_cols, start_cols, offset_cols, residual_sigma, track, track_by,
+                  complete_digits)
   out <- .Call(kestrune_fix_table, catalogue, columns_of(data), o)
   result_of(data, out, keep, sf, c("fix_lon", "fix_lat"))
 }
@@ -141,7 +164,10 @@ loran_predict <- function(data, lops = NULL, offsets = NULL, calibration = NULL,
 #' @return an object of class `kestrune_calibration`: `offsets` (named,
 #'   microseconds), `table` (lop, offset_us, stddev_us, rows), `before` and
 #'   `after` (median and 95th percentile of the position errors in metres
-#'   without and with the offsets), `row_status`, `centre` and `radius_m`.
+#'   without and with the offsets), `row_status` ("ok", or why the row was
+#'   left out: unreadable, or unfit to calibrate from), `helps` (whether the
+#'   offsets make the fixes better; [loran_write_calibration()] refuses them
+#'   when not), `centre` and `radius_m`.
 #' @export
 loran_calibrate <- function(data, lops, catalogue = loran_catalogue(), decimal = "auto",
                             comment = "Kestrune calibration") {
@@ -171,6 +197,11 @@ print.kestrune_calibration <- function(x, ...) {
 #' @export
 loran_write_calibration <- function(calibration, path) {
   stopifnot(inherits(calibration, "kestrune_calibration"))
+  if (!isTRUE(calibration$helps)) {
+    stop(sprintf(paste("the offsets do not make the fixes at the known points better",
+                       "(median error %.1f m before, %.1f m after): no file written"),
+                 calibration$before$median_m, calibration$after$median_m))
+  }
   tmp <- tempfile(".kestrune-", tmpdir = dirname(normalizePath(path, mustWork = FALSE)))
   on.exit(if (file.exists(tmp)) unlink(tmp))
   con <- file(tmp, open = "wb")

@@ -122,6 +122,14 @@ loran::TableOptions OptionsOf(const Rcpp::List& o, const loran::Catalogue& catal
   t.weightColumns = Rcpp::as<std::vector<std::string>>(o["weight_cols"]);
   t.startColumns = Rcpp::as<std::vector<std::string>>(o["start_cols"]);
   loran::SetDatum(Rcpp::as<std::string>(o["datum"]), t);
+  t.offsetColumns = Rcpp::as<std::vector<std::string>>(o["offset_cols"]);
+  t.residualSigma = Rcpp::as<double>(o["residual_sigma"]);
+  if (!(t.residualSigma > 0.0)) {
+    throw std::invalid_argument("residual_sigma must be > 0 microseconds");
+  }
+  t.trackBy = Rcpp::as<std::string>(o["track_by"]);
+  t.track = Rcpp::as<bool>(o["track"]) || !t.trackBy.empty();
+  t.completeDigits = Rcpp::as<bool>(o["complete_digits"]);
   return t;
 }
 
@@ -175,7 +183,7 @@ extern "C" SEXP kestrune_calibrate_table(SEXP spec, SEXP columns, SEXP options, 
       Rcpp::Named("centre") = Rcpp::NumericVector::create(constants::Degrees(t.area.centre.lat),
                                                           constants::Degrees(t.area.centre.lon)),
       Rcpp::Named("radius_m") = t.area.radius, Rcpp::Named("row_status") = t.rowStatus,
-      Rcpp::Named("file_text") = file);
+      Rcpp::Named("helps") = t.helps, Rcpp::Named("file_text") = file);
   END_RCPP
 }
 
