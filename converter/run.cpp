@@ -222,8 +222,7 @@ class BatchRun {
  public:
   BatchRun(const Options& options, const Converter& converter, const Writer& writer, Output& output,
            ChartFile* chart, RowInput& input, std::FILE* err, unsigned long long inputSize)
-      : options_(options),
-        converter_(converter),
+      : converter_(converter),
         writer_(writer),
         output_(output),
         chart_(chart),
@@ -327,7 +326,6 @@ class BatchRun {
     progressShown_ = true;
   }
 
-  const Options& options_;
   const Converter& converter_;
   const Writer& writer_;
   Output& output_;
