@@ -104,12 +104,13 @@ void Application::AddActions(FormView& view) {
 
 void Application::AddAsfActions(FormView& view, Frm_PosTDCalc& calc) {
   // Two entries that read as the setting's two values; the one in use is ticked.
-  auto& none = actions_.emplace_back(std::make_unique<QAction>("ASF: none"));
-  auto& coast = actions_.emplace_back(std::make_unique<QAction>("ASF: from the coastline"));
-  none->setObjectName("kestruneAsfNone");
-  coast->setObjectName("kestruneAsfCoastline");
-  QAction* noneAction = none.get();
-  QAction* coastAction = coast.get();
+  // The actions are taken as pointers at once: a second emplace_back may
+  // move the vector's elements and leave a reference to the first dangling.
+  QAction* noneAction = actions_.emplace_back(std::make_unique<QAction>("ASF: none")).get();
+  QAction* coastAction =
+      actions_.emplace_back(std::make_unique<QAction>("ASF: from the coastline")).get();
+  noneAction->setObjectName("kestruneAsfNone");
+  coastAction->setObjectName("kestruneAsfCoastline");
   auto tick = [noneAction, coastAction, &calc] {
     noneAction->setChecked(!calc.AsfFromCoastline());
     coastAction->setChecked(calc.AsfFromCoastline());
