@@ -11,6 +11,7 @@
 
 #include "app/application.hpp"
 #include "app/qt_message_box.hpp"
+#include "app/tests/gui_test_support.hpp"
 #include "calc_window/frm_postdcalc.hpp"
 #include "chain_setup/frm_loransetup.hpp"
 #include "platform/locale.hpp"
@@ -40,20 +41,8 @@ class ChartTest : public QObject {
     kestrune::SetDecimalSeparator('.');
     app_ = std::make_unique<Application>();
     app_->Start();
-    kestrune::Frm_LoranSetup& setup = *app_->GetSession().SetupDialog();
-    setup.cmbNoOfLops.SetListIndex(1);
-    for (int i = 1; i <= 3; ++i) {
-      setup.cmbMaster(i).SetListIndex(0);
-      setup.cmbSecondary(i).SetListIndex(i - 1);
-    }
-    setup.cmdAccept.DoClick();
-    Calc().txtEstLat.SetText("64 0 0N");
-    Calc().txtEstLon.SetText("4 0 0E");
-    Press(Calc().cmdCalcTD);
-    Press(Calc().cmdCopyTD);
-    Calc().txtEstLat.SetText("63 30 0N");
-    Calc().txtEstLon.SetText("3 0 0E");
-    Press(Calc().cmdCalc);
+    kestrune::app::testing::AcceptWorkedLops(*app_->GetSession().SetupDialog());
+    kestrune::app::testing::SolveWorkedExample(Calc());
   }
 
  private slots:

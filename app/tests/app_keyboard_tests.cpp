@@ -49,28 +49,14 @@ class KeyboardTest : public QObject {
 
   // Three LOPs of chain 9007 accepted; the calculation window active.
   void OpenCalculation() {
-    Setup().cmbNoOfLops.SetListIndex(1);
-    for (int i = 1; i <= 3; ++i) {
-      Setup().cmbMaster(i).SetListIndex(0);
-      Setup().cmbSecondary(i).SetListIndex(i - 1);
-    }
-    Setup().cmdAccept.DoClick();
+    kestrune::app::testing::AcceptWorkedLops(Setup());
     FormView* calc = View(Calc());
     QVERIFY(QTest::qWaitForWindowExposed(calc));
     calc->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(calc));
   }
 
-  // The TDs of 64°N 4°E, solved from 63°30'N 3°E.
-  void Solve() {
-    Calc().txtEstLat.SetText("64 0 0N");
-    Calc().txtEstLon.SetText("4 0 0E");
-    Calc().cmdCalcTD.DoClick();
-    Calc().cmdCopyTD.DoClick();
-    Calc().txtEstLat.SetText("63 30 0N");
-    Calc().txtEstLon.SetText("3 0 0E");
-    Calc().cmdCalc.DoClick();
-  }
+  void Solve() { kestrune::app::testing::SolveWorkedExample(Calc()); }
 
   static QString FocusName() {
     QWidget* w = QApplication::focusWidget();

@@ -1,11 +1,15 @@
 // Helpers for the Qt tests: answering the modal message boxes the way a user
-// would, by pressing a button of the box that is open.
+// would, by pressing a button of the box that is open; the worked example
+// set up through the window models.
 #pragma once
 
 #include <QtWidgets>
 #include <deque>
 #include <functional>
 #include <vector>
+
+#include "calc_window/frm_postdcalc.hpp"
+#include "chain_setup/frm_loransetup.hpp"
 
 namespace kestrune::app::testing {
 
@@ -64,5 +68,26 @@ class BoxAnswerer {
   QTimer timer_;
   std::deque<QMessageBox::StandardButton> answers_;
 };
+
+// Three LOPs of chain 9007 (W, X and Y) picked in the dialog and accepted.
+inline void AcceptWorkedLops(Frm_LoranSetup& setup) {
+  setup.cmbNoOfLops.SetListIndex(1);
+  for (int i = 1; i <= 3; ++i) {
+    setup.cmbMaster(i).SetListIndex(0);
+    setup.cmbSecondary(i).SetListIndex(i - 1);
+  }
+  setup.cmdAccept.DoClick();
+}
+
+// The TDs of 64°N 4°E, solved from 63°30'N 3°E.
+inline void SolveWorkedExample(Frm_PosTDCalc& calc) {
+  calc.txtEstLat.SetText("64 0 0N");
+  calc.txtEstLon.SetText("4 0 0E");
+  calc.cmdCalcTD.DoClick();
+  calc.cmdCopyTD.DoClick();
+  calc.txtEstLat.SetText("63 30 0N");
+  calc.txtEstLon.SetText("3 0 0E");
+  calc.cmdCalc.DoClick();
+}
 
 }  // namespace kestrune::app::testing

@@ -15,6 +15,7 @@
 #include "chart/asf_layer.hpp"
 #include "chart/labels.hpp"
 #include "chart/scene.hpp"
+#include "chart/tests/chart_test_support.hpp"
 #include "loran/asf.hpp"
 #include "loran/coastline.hpp"
 #include "loran/prediction.hpp"
@@ -26,9 +27,7 @@ namespace {
 using namespace kestrune;
 using namespace kestrune::chart;
 
-double Rad(double degrees) {
-  return degrees * constants::kPi / 180;
-}
+using chart_testing::Rad;
 
 TEST(AsfContourInterval, RoundStepsOfAtMostTwelveLevels) {
   struct Case {
@@ -172,13 +171,8 @@ TEST_F(AsfLayerTest, SceneWithTheLayer) {
   const auto model = Model(true);
   ASSERT_TRUE(model);
   const loran::GeoPoint truth{Rad(62.3), Rad(5.4)};
-  loran::SolutionRequest request;
-  for (std::int16_t s : {1, 2, 3}) {
-    request.lops.push_back(
-        loran::Lop{0, s, loran::PredictPair(loran::NelsCatalogue(), truth, 0, s).td, 1.0});
-  }
-  request.start = truth;
-  const loran::PositionSolution solution = loran::SolvePosition(loran::NelsCatalogue(), request);
+  const loran::PositionSolution solution =
+      chart_testing::Solve({{0, 1}, {0, 2}, {0, 3}}, truth, truth);
   const ChartData data =
       SolutionChart(solution, loran::NelsCatalogue(), nullptr, "none", 0.1, "2026-01-01");
   const ChartView view = FitFixes(data, 900.0, 600.0);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QGuiApplication>
 #include <QImage>
 #include <QRegularExpression>
 #include <QSvgRenderer>
@@ -11,6 +10,7 @@
 #include <QXmlStreamReader>
 
 #include "chart/render.hpp"
+#include "chart/tests/chart_test_support.hpp"
 #include "loran/fixes.hpp"
 #include "loran/prediction.hpp"
 #include "loran/solution.hpp"
@@ -22,30 +22,11 @@ namespace {
 using namespace kestrune;
 using namespace kestrune::chart;
 
-double Rad(double degrees) {
-  return degrees * constants::kPi / 180;
-}
+using chart_testing::Rad;
+using chart_testing::WorkedSolution;
 
-// LOPs 9007 W, X and Y with the TDs of 64°N 4°E, solved from 63°30'N 3°E.
-loran::PositionSolution WorkedSolution() {
-  const loran::Catalogue& cat = loran::NelsCatalogue();
-  loran::SolutionRequest request;
-  request.start = {Rad(63.5), Rad(3)};
-  for (std::int16_t sec : {1, 2, 3}) {
-    request.lops.push_back({0, sec, loran::PredictPair(cat, {Rad(64), Rad(4)}, 0, sec).td, 1.0});
-  }
-  return loran::SolvePosition(cat, request);
-}
-
-class ChartExport : public ::testing::Test {
+class ChartExport : public chart_testing::PaintingTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "chart_tests";
-    static char* argv[] = {name, nullptr};
-    if (QGuiApplication::instance() == nullptr) new QGuiApplication(argc, argv);
-    SetDecimalSeparator('.');
-  }
   QString Path(const char* file) const {
     const QByteArray keep = qgetenv("KESTRUNE_CHART_OUT");
     return (keep.isEmpty() ? dir_.path() : QString::fromLocal8Bit(keep)) + "/" + file;

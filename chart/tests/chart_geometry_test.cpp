@@ -9,6 +9,7 @@
 #include "chart/coastline.hpp"
 #include "chart/lop_geometry.hpp"
 #include "chart/scene.hpp"
+#include "chart/tests/chart_test_support.hpp"
 #include "loran/geodesic.hpp"
 #include "loran/prediction.hpp"
 #include "util/constants.hpp"
@@ -18,9 +19,7 @@ namespace {
 using namespace kestrune;
 using namespace kestrune::chart;
 
-double Rad(double degrees) {
-  return degrees * constants::kPi / 180;
-}
+using chart_testing::Rad;
 
 TEST(Mercator, ForwardAndReverseAgree) {
   const Mercator m({Rad(64), Rad(4)});

@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QRectF>
 #include <QTemporaryDir>
 #include <cmath>
@@ -17,6 +16,7 @@
 
 #include "chart/labels.hpp"
 #include "chart/render.hpp"
+#include "chart/tests/chart_test_support.hpp"
 #include "loran/fixes.hpp"
 #include "loran/prediction.hpp"
 #include "loran/solution.hpp"
@@ -28,21 +28,8 @@ namespace {
 using namespace kestrune;
 using namespace kestrune::chart;
 
-double Rad(double degrees) {
-  return degrees * constants::kPi / 180;
-}
-
-// LOPs of the given master and secondary indices with the TDs of `truth`,
-// solved from `start` as CALC Pos Solutions does.
-loran::PositionSolution Solve(const std::vector<std::pair<std::int16_t, std::int16_t>>& pairs,
-                              loran::GeoPoint truth, loran::GeoPoint start) {
-  const loran::Catalogue& cat = loran::NelsCatalogue();
-  loran::SolutionRequest request;
-  request.start = start;
-  for (auto [m, sec] : pairs)
-    request.lops.push_back({m, sec, loran::PredictPair(cat, truth, m, sec).td, 1.0});
-  return loran::SolvePosition(cat, request);
-}
+using chart_testing::Rad;
+using chart_testing::Solve;
 
 // What the painter covers with a text: its glyphs' box at the anchor, with
 // the halo, measured here with the painter's font rather than the placer's.
@@ -124,16 +111,7 @@ void ExpectNothingLost(const ChartData& data, const ChartScene& scene, const std
   }
 }
 
-class ChartLabels : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "chart_tests";
-    static char* argv[] = {name, nullptr};
-    if (QGuiApplication::instance() == nullptr) new QGuiApplication(argc, argv);
-    SetDecimalSeparator('.');
-  }
-};
+using ChartLabels = chart_testing::PaintingTest;
 
 struct LabelCase {
   const char* name;

@@ -29,6 +29,7 @@ namespace kestrune::convert {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::Listing;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
@@ -57,16 +58,6 @@ Ran RunMain(const std::vector<std::string>& args, const std::string& input = "")
   }
   for (std::FILE* f : {in, out, err}) std::fclose(f);
   return r;
-}
-
-// The names in the working directory, sorted, blank-separated.
-std::string Listing() {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(".")) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  std::string out;
-  for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
-  return out;
 }
 
 // A mistake anywhere in the options or inputs is found before the output is

@@ -14,50 +14,26 @@
 #include <string>
 
 #include "platform/files.hpp"
+#include "tests/support/test_support.hpp"
 
 namespace kestrune::files {
 namespace {
 
 namespace fs = std::filesystem;
 
+using testing_support::Listing;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+// Each test in a fresh working directory of its own.
 class FilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kestrune-files-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-  static void Write(const std::string& name, const std::string& text) {
-    std::ofstream(name, std::ios::binary | std::ios::trunc) << text;
-  }
-  static std::string Read(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  // The names in the directory, sorted, blank-separated.
-  static std::string Listing() {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(".")) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    std::string out;
-    for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
-    return out;
-  }
-  fs::path dir_, previous_;
+  testing_support::TempWorkingDir dir_;
 };
 
 TEST_F(FilesTest, ReadsRegularFilesOnlyAndRefusesOthersAtOnce) {
-  Write("cal.csv", "lop,offset_us\n");
-  Write("big.txt", std::string(17, 'x'));
-  Write("limit.txt", std::string(16, 'x'));
+  WriteFile("cal.csv", "lop,offset_us\n");
+  WriteFile("big.txt", std::string(17, 'x'));
+  WriteFile("limit.txt", std::string(16, 'x'));
   fs::create_directory("folder");
   ASSERT_EQ(mkfifo("fifo", 0600), 0);
   fs::create_symlink("/dev/zero", "zero-link");
@@ -104,15 +80,15 @@ TEST_F(FilesTest, StreamsAreReadUpToTheirLimit) {
 }
 
 TEST_F(FilesTest, AWriteIsSeenWholeOrNotAtAll) {
-  Write("out.csv", "old\n");
+  WriteFile("out.csv", "old\n");
   {
     AtomicFile f("out.csv");
     ASSERT_TRUE(f.Ok()) << f.Error();
     EXPECT_TRUE(f.Write("new\n"));
-    EXPECT_EQ(Read("out.csv"), "old\n");  // until the rename
+    EXPECT_EQ(ReadFile("out.csv"), "old\n");  // until the rename
     EXPECT_EQ(fs::path(f.TemporaryPath()).filename().string().substr(0, 9), ".out.csv.");
   }  // not committed: removed
-  EXPECT_EQ(Read("out.csv"), "old\n");
+  EXPECT_EQ(ReadFile("out.csv"), "old\n");
   EXPECT_EQ(Listing(), "out.csv");
 
   // Two writers of one file: the last rename wins, whole.
@@ -124,7 +100,7 @@ TEST_F(FilesTest, AWriteIsSeenWholeOrNotAtAll) {
   b.Write("b2\n");
   ASSERT_TRUE(b.Commit());
   ASSERT_TRUE(a.Commit());
-  EXPECT_EQ(Read("out.csv"), "a1\na2\n");
+  EXPECT_EQ(ReadFile("out.csv"), "a1\na2\n");
   EXPECT_EQ(Listing(), "out.csv");
 
   // The ending kept for a writer that picks its format by it; a file written
@@ -133,19 +109,19 @@ TEST_F(FilesTest, AWriteIsSeenWholeOrNotAtAll) {
   ASSERT_TRUE(chart.Ok());
   EXPECT_TRUE(chart.TemporaryPath().ends_with(".svg"));
   chart.Release();
-  Write(chart.TemporaryPath(), "<svg/>");
+  WriteFile(chart.TemporaryPath(), "<svg/>");
   ASSERT_TRUE(chart.Commit());
-  EXPECT_EQ(Read("fixes.svg"), "<svg/>");
+  EXPECT_EQ(ReadFile("fixes.svg"), "<svg/>");
   EXPECT_EQ(ReplaceFile("new.txt", "text"), "");
-  EXPECT_EQ(Read("new.txt"), "text");
+  EXPECT_EQ(ReadFile("new.txt"), "text");
   EXPECT_EQ(Listing(), "fixes.svg new.txt out.csv");
 }
 
 TEST_F(FilesTest, TargetsThatAreNotReplaced) {
-  Write("kept.csv", "kept");
+  WriteFile("kept.csv", "kept");
   ::chmod("kept.csv", 0444);
   fs::create_directory("folder");
-  Write("real.csv", "real");
+  WriteFile("real.csv", "real");
   fs::create_symlink("real.csv", "link.csv");
   const struct {
     const char* path;
@@ -159,18 +135,18 @@ TEST_F(FilesTest, TargetsThatAreNotReplaced) {
   for (const auto& c : cases) {
     EXPECT_EQ(ReplaceFile(c.path, "new"), c.error) << c.path;
   }
-  EXPECT_EQ(Read("kept.csv"), "kept");
+  EXPECT_EQ(ReadFile("kept.csv"), "kept");
   // Through a link: the file it names is replaced, the link stays.
   EXPECT_EQ(ReplaceFile("link.csv", "new"), "");
   EXPECT_TRUE(fs::is_symlink("link.csv"));
-  EXPECT_EQ(Read("real.csv"), "new");
+  EXPECT_EQ(ReadFile("real.csv"), "new");
   EXPECT_TRUE(IsStreamTarget("/dev/null"));
   EXPECT_FALSE(IsStreamTarget("real.csv"));
   EXPECT_FALSE(IsStreamTarget("missing.csv"));
 }
 
 TEST_F(FilesTest, OneFileUnderManyNames) {
-  Write("log.csv", "x");
+  WriteFile("log.csv", "x");
   fs::create_symlink("log.csv", "link.csv");
   fs::create_hard_link("log.csv", "hard.csv");
   fs::create_directory("sub");
@@ -191,8 +167,8 @@ TEST_F(FilesTest, OneFileUnderManyNames) {
 // file stays, one line says what was not written, the status is 128 + signal.
 TEST_F(FilesTest, ASignalRemovesTheTemporariesAndSaysWhatWasNotWritten) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    Write("out.csv", "old\n");
-    Write("scratch", "");
+    WriteFile("out.csv", "old\n");
+    WriteFile("scratch", "");
     int err[2];
     ASSERT_EQ(pipe(err), 0);
     const pid_t pid = fork();
@@ -216,7 +192,7 @@ TEST_F(FilesTest, ASignalRemovesTheTemporariesAndSaysWhatWasNotWritten) {
     EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
     EXPECT_EQ(std::string(line, n > 0 ? static_cast<std::size_t>(n) : 0),
               "prog: interrupted; out.csv not written\n");
-    EXPECT_EQ(Read("out.csv"), "old\n");
+    EXPECT_EQ(ReadFile("out.csv"), "old\n");
     EXPECT_EQ(Listing(), "out.csv");
   }
 }

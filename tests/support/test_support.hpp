@@ -5,6 +5,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -39,6 +40,18 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The names in the working directory, sorted, blank-separated.
+inline std::string Listing() {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(".")) {
+    names.push_back(e.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
+  return out;
 }
 
 // An empty directory made the working directory for the test's lifetime,
