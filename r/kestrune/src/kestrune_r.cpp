@@ -30,8 +30,12 @@ std::vector<loran::Cells> CellsOf(const Rcpp::List& columns) {
     if (TYPEOF(v) == STRSXP) {
       const Rcpp::CharacterVector s(v);
       c.isText = true;
+      // Texts as UTF-8 whatever their marked encoding (read.csv with
+      // fileEncoding = "latin1" marks them latin1).
+      c.texts.reserve(static_cast<std::size_t>(s.size()));
       for (R_xlen_t r = 0; r < s.size(); ++r) {
-        c.texts.push_back(s[r] == NA_STRING ? std::string() : Rcpp::as<std::string>(s[r]));
+        const SEXP e = STRING_ELT(s, r);
+        c.texts.emplace_back(e == NA_STRING ? "" : Rf_translateCharUTF8(e));
       }
     } else {
       const Rcpp::NumericVector n(v);  // integers and logicals too; NA becomes NaN
@@ -42,11 +46,22 @@ std::vector<loran::Cells> CellsOf(const Rcpp::List& columns) {
   return cells;
 }
 
+// Texts marked as UTF-8, which they are (degree and micro signs), made
+// straight into R's strings.
+Rcpp::CharacterVector Utf8Strings(const std::vector<std::string>& texts) {
+  Rcpp::CharacterVector v(static_cast<R_xlen_t>(texts.size()));
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    SET_STRING_ELT(v, static_cast<R_xlen_t>(i),
+                   Rf_mkCharLenCE(texts[i].data(), static_cast<int>(texts[i].size()), CE_UTF8));
+  }
+  return v;
+}
+
 Rcpp::List ColumnsOf(const std::vector<loran::ResultColumn>& columns) {
   Rcpp::List out;
   for (const loran::ResultColumn& c : columns) {
     if (c.isText) {
-      out.push_back(Rcpp::wrap(c.texts), c.name);
+      out.push_back(Utf8Strings(c.texts), c.name);
     } else {
       Rcpp::NumericVector n(c.numbers.begin(), c.numbers.end());
       for (double& x : n) {
