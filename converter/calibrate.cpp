@@ -90,6 +90,141 @@ loran::ErrorSummary TakeModelAsfOff(const loran::CatalogueAsf& asf,
   return raw;
 }
 
+// The known points of the input, with the LOPs in the order they were
+// first read and each point's TDs by them.
+struct KnownPoints {
+  std::vector<loran::Lop> lops;
+  std::vector<loran::KnownPoint> points;
+  std::vector<long> lines;  // of each point
+  long rows = 0;            // rows read, empty lines aside
+};
+
+// Reads every row; false (the reason said) when the input cannot be read
+// to its end.
+bool ReadKnownPoints(const Converter& converter, RowInput& input, KnownPoints& k, std::FILE* err) {
+  Row row;
+  std::size_t bytes = 0;
+  while (input.Next(row, bytes)) {
+    if (row.problem == "empty line") continue;
+    ++k.rows;
+    KnownRow known;
+    std::string problem;
+    if (!converter.ReadKnown(row, known, problem)) {
+      Say(err, "line " + std::to_string(row.line) + " left out: " + problem);
+      continue;
+    }
+    k.lines.push_back(row.line);
+    loran::KnownPoint& p = k.points.emplace_back(loran::KnownPoint{known.at, {}});
+    for (std::size_t j = 0; j < known.lops.size(); ++j) {
+      std::size_t i = 0;
+      while (i < k.lops.size() && k.lops[i].secondary != known.lops[j].secondary) ++i;
+      if (i == k.lops.size())
+        k.lops.push_back({known.lops[j].master, known.lops[j].secondary, 0.0, 1.0});
+      p.observed.resize(k.lops.size());
+      p.observed[i] = known.tds[j];
+    }
+  }
+  if (input.Source().Failed() != 0) {
+    Say(err, "cannot read the input after line " + std::to_string(input.Source().LineNumber()) +
+                 ": " + std::strerror(input.Source().Failed()));
+    return false;
+  }
+  for (loran::KnownPoint& p : k.points) p.observed.resize(k.lops.size());
+  return true;
+}
+
+// The fitted offsets, or the exit code when there are none to write.
+struct Fitted {
+  loran::CalibrationResult result;
+  std::optional<loran::ErrorSummary> withoutModel;  // --asf model: the errors without it
+  std::vector<loran::CalibrationOffset> offsets;
+  int failure = 0;  // the exit code when nothing is to be written
+};
+
+Fitted Fit(const RunSetup& setup, const KnownPoints& known, std::FILE* err) {
+  const loran::Catalogue& catalogue = *setup.catalogue;
+  Fitted f;
+  std::vector<loran::KnownPoint> points = known.points;
+  try {
+    if (setup.asf) f.withoutModel = TakeModelAsfOff(*setup.asf, catalogue, known.lops, points);
+    f.result = loran::Calibrate(catalogue, known.lops, points);
+  } catch (const RuntimeFault& fault) {
+    Say(err, std::string("cannot calibrate: ") + fault.what());
+    f.failure = kUsageOrInputError;
+    return f;
+  } catch (const std::invalid_argument&) {
+    Say(err, "cannot calibrate: a known point is beyond the ASF model");
+    f.failure = kUsageOrInputError;
+    return f;
+  }
+  const loran::CalibrationResult& r = f.result;
+  for (const std::size_t p : r.unfixed) {
+    Say(err, "line " + std::to_string(known.lines[p]) + ": no fix with the offsets");
+  }
+  if (!loran::CalibrationHelps(r)) {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "the offsets do not make the fixes at the known points better (median error "
+                  "%.1f m before, %.1f m after, %d and %d fixes); no file written",
+                  r.before.median, r.after.median, r.before.fixes, r.after.fixes);
+    Say(err, line);
+    f.failure = kSomeRowFailed;
+    return f;
+  }
+  for (std::size_t i = 0; i < known.lops.size(); ++i) {
+    const loran::LopCalibration& c = r.lops[i];
+    f.offsets.push_back({known.lops[i].master, known.lops[i].secondary,
+                         loran::LopName(catalogue, known.lops[i]), c.offset, c.stddev, c.rows});
+    // Not written: a file the window and fix refuse, from TDs of another
+    // chain or with typing slips.
+    const double limit = constants::kMaxTdOffset;
+    if (!(std::fabs(c.offset) <= limit && c.stddev <= limit)) {
+      Say(err, "cannot calibrate: the offset of " + f.offsets.back().name + " would be " +
+                   text::FixedText(c.offset, 3) + " \xC2\xB5s with a standard deviation of " +
+                   text::FixedText(c.stddev, 3) + " \xC2\xB5s, beyond " +
+                   text::FixedText(limit, 0) + " \xC2\xB5s; check the TDs of that LOP");
+      f.failure = kUsageOrInputError;
+      return f;
+    }
+  }
+  return f;
+}
+
+std::string CalibrationFileText(const Options& options, const RunSetup& setup, const Fitted& f,
+                                std::size_t points) {
+  const loran::CalibrationArea area{f.result.centre, f.result.radius, static_cast<int>(points)};
+  const std::string inputName = options.input == "-"
+                                    ? "standard input"
+                                    : options.input.substr(options.input.find_last_of('/') + 1);
+  return loran::CalibrationText(
+      f.offsets, "Kestrune calibration of " + Today() + " from " + inputName + "\n" +
+                     loran::CalibrationAreaComment(area) +
+                     "\nEach offset is added to every predicted TD of its LOP." +
+                     (setup.asf ? "\nThe offsets remain after the ASF model (--asf model)." : ""));
+}
+
+// The table of offsets and errors a user reads after a calibration.
+void PrintTable(std::FILE* table, const Options& options, const Fitted& f,
+                const KnownPoints& known) {
+  std::fprintf(table, "LOP    offset_us  stddev_us  rows\n");
+  for (const loran::CalibrationOffset& o : f.offsets) {
+    std::fprintf(table, "%-5s  %9.3f  %9.3f  %4d\n", o.name.c_str(), o.offset, o.stddev, o.rows);
+  }
+  std::fprintf(table, "\nposition error (m)  median       p95  fixes\n");
+  std::vector<std::pair<const char*, loran::ErrorSummary>> errors{{"before", f.result.before},
+                                                                  {"after", f.result.after}};
+  if (f.withoutModel) errors = {{"before", *f.withoutModel}, {"model", f.result.before}, errors[1]};
+  for (const auto& [name, e] : errors) {
+    std::fprintf(table, "%-6s            %s  %s  %5d\n", name, Metres(e, e.median).c_str(),
+                 Metres(e, e.p95).c_str(), e.fixes);
+  }
+  const long leftOut = known.rows - static_cast<long>(known.points.size());
+  std::fprintf(table, "\n%zu of %ld rows used%s; known points within %.1f km of %s\n",
+               known.points.size(), known.rows, leftOut > 0 ? " (the others are named above)" : "",
+               f.result.radius / 1000.0, PositionText(f.result.centre).c_str());
+  if (options.output != "-") std::fprintf(table, "written to %s\n", options.output.c_str());
+}
+
 }  // namespace
 
 int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FILE* err) {
@@ -104,96 +239,16 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
     Say(err, e.what());
     return kUsageOrInputError;
   }
-  const loran::Catalogue& catalogue = *setup->catalogue;
-  // The LOPs in the order they were first read, and each point's TDs by them.
-  std::vector<loran::Lop> lops;
-  std::vector<loran::KnownPoint> points;
-  std::vector<long> lines;  // of each point
-  long rows = 0;
-  Row row;
-  std::size_t bytes = 0;
-  while (input->Next(row, bytes)) {
-    if (row.problem == "empty line") continue;
-    ++rows;
-    KnownRow known;
-    std::string problem;
-    if (!converter->ReadKnown(row, known, problem)) {
-      Say(err, "line " + std::to_string(row.line) + " left out: " + problem);
-      continue;
-    }
-    lines.push_back(row.line);
-    loran::KnownPoint& p = points.emplace_back(loran::KnownPoint{known.at, {}});
-    for (std::size_t k = 0; k < known.lops.size(); ++k) {
-      std::size_t i = 0;
-      while (i < lops.size() && lops[i].secondary != known.lops[k].secondary) ++i;
-      if (i == lops.size())
-        lops.push_back({known.lops[k].master, known.lops[k].secondary, 0.0, 1.0});
-      p.observed.resize(lops.size());
-      p.observed[i] = known.tds[k];
-    }
-  }
-  if (input->Source().Failed() != 0) {
-    Say(err, "cannot read the input after line " + std::to_string(input->Source().LineNumber()) +
-                 ": " + std::strerror(input->Source().Failed()));
+  KnownPoints known;
+  if (!ReadKnownPoints(*converter, *input, known, err)) return kUsageOrInputError;
+  ScreenPoints(*setup->catalogue, known.lops, options.tdSigma, known.points, known.lines, err);
+  if (known.points.empty()) {
+    Say(err, "no known point to calibrate from (" + std::to_string(known.rows) + " rows left out)");
     return kUsageOrInputError;
   }
-  for (loran::KnownPoint& p : points) p.observed.resize(lops.size());
-  ScreenPoints(catalogue, lops, options.tdSigma, points, lines, err);
-  if (points.empty()) {
-    Say(err, "no known point to calibrate from (" + std::to_string(rows) + " rows left out)");
-    return kUsageOrInputError;
-  }
-
-  loran::CalibrationResult result;
-  std::optional<loran::ErrorSummary> withoutModel;
-  try {
-    if (setup->asf) withoutModel = TakeModelAsfOff(*setup->asf, catalogue, lops, points);
-    result = loran::Calibrate(catalogue, lops, points);
-  } catch (const RuntimeFault& fault) {
-    Say(err, std::string("cannot calibrate: ") + fault.what());
-    return kUsageOrInputError;
-  } catch (const std::invalid_argument&) {
-    std::fprintf(err,
-                 "kestrune-convert: cannot calibrate: a known point is beyond the ASF model\n");
-    return kUsageOrInputError;
-  }
-  for (const std::size_t p : result.unfixed) {
-    std::fprintf(err, "kestrune-convert: line %ld: no fix with the offsets\n", lines[p]);
-  }
-  if (!loran::CalibrationHelps(result)) {
-    std::fprintf(err,
-                 "kestrune-convert: the offsets do not make the fixes at the known points "
-                 "better (median error %.1f m before, %.1f m after, %d and %d fixes); no file "
-                 "written\n",
-                 result.before.median, result.after.median, result.before.fixes,
-                 result.after.fixes);
-    return kSomeRowFailed;
-  }
-  std::vector<loran::CalibrationOffset> offsets;
-  for (std::size_t i = 0; i < lops.size(); ++i) {
-    const loran::LopCalibration& c = result.lops[i];
-    offsets.push_back({lops[i].master, lops[i].secondary, loran::LopName(catalogue, lops[i]),
-                       c.offset, c.stddev, c.rows});
-    // Not written: a file the window and fix refuse, from TDs of another
-    // chain or with typing slips.
-    const double limit = constants::kMaxTdOffset;
-    if (!(std::fabs(c.offset) <= limit && c.stddev <= limit)) {
-      Say(err, "cannot calibrate: the offset of " + offsets.back().name + " would be " +
-                   text::FixedText(c.offset, 3) + " \xC2\xB5s with a standard deviation of " +
-                   text::FixedText(c.stddev, 3) + " \xC2\xB5s, beyond " +
-                   text::FixedText(limit, 0) + " \xC2\xB5s; check the TDs of that LOP");
-      return kUsageOrInputError;
-    }
-  }
-  const loran::CalibrationArea area{result.centre, result.radius, static_cast<int>(points.size())};
-  const std::string inputName = options.input == "-"
-                                    ? "standard input"
-                                    : options.input.substr(options.input.find_last_of('/') + 1);
-  const std::string file = loran::CalibrationText(
-      offsets, "Kestrune calibration of " + Today() + " from " + inputName + "\n" +
-                   loran::CalibrationAreaComment(area) +
-                   "\nEach offset is added to every predicted TD of its LOP." +
-                   (setup->asf ? "\nThe offsets remain after the ASF model (--asf model)." : ""));
+  const Fitted f = Fit(*setup, known, err);
+  if (f.failure != 0) return f.failure;
+  const std::string file = CalibrationFileText(options, *setup, f, known.points.size());
 
   // The calibration file, then the table (on standard error when the file
   // goes to standard output).
@@ -201,36 +256,18 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
   if (options.output == "-") {
     table = err;
     std::fputs(file.c_str(), out);
-  } else {
-    const std::string problem = WriteWhole(options.output, file);
-    if (!problem.empty()) {
-      Say(err, "cannot write '" + options.output + "': " + problem);
-      return kUsageOrInputError;
-    }
+  } else if (const std::string problem = WriteWhole(options.output, file); !problem.empty()) {
+    Say(err, "cannot write '" + options.output + "': " + problem);
+    return kUsageOrInputError;
   }
-  std::fprintf(table, "LOP    offset_us  stddev_us  rows\n");
-  for (const loran::CalibrationOffset& o : offsets) {
-    std::fprintf(table, "%-5s  %9.3f  %9.3f  %4d\n", o.name.c_str(), o.offset, o.stddev, o.rows);
-  }
-  std::fprintf(table, "\nposition error (m)  median       p95  fixes\n");
-  std::vector<std::pair<const char*, loran::ErrorSummary>> errors{{"before", result.before},
-                                                                  {"after", result.after}};
-  if (withoutModel) errors = {{"before", *withoutModel}, {"model", result.before}, errors[1]};
-  for (const auto& [name, e] : errors) {
-    std::fprintf(table, "%-6s            %s  %s  %5d\n", name, Metres(e, e.median).c_str(),
-                 Metres(e, e.p95).c_str(), e.fixes);
-  }
-  const long leftOut = rows - static_cast<long>(points.size());
-  std::fprintf(table, "\n%zu of %ld rows used%s; known points within %.1f km of %s\n",
-               points.size(), rows, leftOut > 0 ? " (the others are named above)" : "",
-               result.radius / 1000.0, PositionText(result.centre).c_str());
-  if (options.output != "-") std::fprintf(table, "written to %s\n", options.output.c_str());
-  if (result.radius > constants::kCalibrationReach) {
-    Say(err, "the known points lie up to " + text::FixedText(result.radius / 1000.0, 0) +
+  PrintTable(table, options, f, known);
+  if (f.result.radius > constants::kCalibrationReach) {
+    Say(err, "the known points lie up to " + text::FixedText(f.result.radius / 1000.0, 0) +
                  " km from their centre; an offset holds for 50 to 100 nmi around where it was "
                  "taken (docs/accuracy.md)");
   }
-  return leftOut > 0 || !result.unfixed.empty() ? kSomeRowFailed : kAllRowsOk;
+  const long leftOut = known.rows - static_cast<long>(known.points.size());
+  return leftOut > 0 || !f.result.unfixed.empty() ? kSomeRowFailed : kAllRowsOk;
 }
 
 }  // namespace kestrune::convert
