@@ -6,6 +6,8 @@
 // which both formats take but no screen shows, are written as references.
 #include "converter/writers.hpp"
 
+#include "util/text_codec.hpp"
+
 #include "util/output_text.hpp"
 
 namespace kestrune::convert {
@@ -16,23 +18,8 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 // Length of the valid UTF-8 sequence at s[i], 0 if it is not one.
 std::size_t Utf8Length(std::string_view s, std::size_t i) {
-  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
-  const unsigned char c = b(0);
-  if (c < 0x80) return 1;
-  std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
-                  : c >= 0xE0 && c <= 0xEF ? 3
-                  : c >= 0xF0 && c <= 0xF4 ? 4
-                                           : 0;
-  if (n == 0 || i + n > s.size()) return 0;
-  for (std::size_t k = 1; k < n; ++k) {
-    if ((b(k) & 0xC0) != 0x80) return 0;
-  }
-  // Overlong forms, surrogates and code points beyond U+10FFFF.
-  if ((c == 0xE0 && b(1) < 0xA0) || (c == 0xED && b(1) > 0x9F) || (c == 0xF0 && b(1) < 0x90) ||
-      (c == 0xF4 && b(1) > 0x8F)) {
-    return 0;
-  }
-  return n;
+  char32_t cp = 0;
+  return text_codec::SequenceAt(s, i, cp);
 }
 
 // The code point of a DEL or C1 control character at s[i] (n bytes), else

@@ -1,6 +1,8 @@
 // Texts the programs write out.
 #include "util/output_text.hpp"
 
+#include "util/text_codec.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -20,23 +22,11 @@ constexpr std::size_t kNumberBuffer = 64;
 // Length of the printable UTF-8 character at text[i]: 0 for a byte that is
 // not one (a control character, or not part of a well-formed sequence).
 std::size_t PrintableLength(std::string_view s, std::size_t i) {
-  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
-  const unsigned char c = b(0);
-  if (c < 0x80) return c >= 0x20 && c != 0x7F ? 1 : 0;
-  const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
-                        : c >= 0xE0 && c <= 0xEF ? 3
-                        : c >= 0xF0 && c <= 0xF4 ? 4
-                                                 : 0;
-  if (n == 0 || i + n > s.size()) return 0;
-  for (std::size_t k = 1; k < n; ++k) {
-    if ((b(k) & 0xC0) != 0x80) return 0;
-  }
-  // Overlong forms, surrogates, code points beyond U+10FFFF, C1 controls.
-  if ((c == 0xE0 && b(1) < 0xA0) || (c == 0xED && b(1) > 0x9F) || (c == 0xF0 && b(1) < 0x90) ||
-      (c == 0xF4 && b(1) > 0x8F) || (c == 0xC2 && b(1) < 0xA0)) {
-    return 0;
-  }
-  return n;
+  char32_t cp = 0;
+  const std::size_t n = text_codec::SequenceAt(s, i, cp);
+  // C0 and C1 control characters and DEL are not printable.
+  const bool control = cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+  return n > 0 && !control ? n : 0;
 }
 
 }  // namespace

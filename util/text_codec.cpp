@@ -26,41 +26,6 @@ constexpr std::array<char16_t, 32> kWindows1252 = {
 };
 // clang-format on
 
-// The well-formed sequence at text[i]: its length (0 when there is none)
-// and its code point.
-std::size_t SequenceAt(std::string_view text, std::size_t i, char32_t& cp) {
-  const auto b0 = static_cast<unsigned char>(text[i]);
-  std::size_t extra = 0;
-  char32_t least = 0;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  } else if ((b0 & 0xE0) == 0xC0) {
-    extra = 1;
-    cp = b0 & 0x1F;
-    least = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    extra = 2;
-    cp = b0 & 0x0F;
-    least = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    extra = 3;
-    cp = b0 & 0x07;
-    least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + extra >= text.size()) return 0;
-  for (std::size_t k = 1; k <= extra; ++k) {
-    const auto b = static_cast<unsigned char>(text[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  // Overlong forms, surrogates and values past U+10FFFF are not characters.
-  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return extra + 1;
-}
-
 std::size_t Put(char32_t cp, char* out) {
   if (cp < 0x80) {
     out[0] = static_cast<char>(cp);
@@ -95,6 +60,39 @@ bool SameNoCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+std::size_t SequenceAt(std::string_view text, std::size_t i, char32_t& cp) {
+  const auto b0 = static_cast<unsigned char>(text[i]);
+  std::size_t extra = 0;
+  char32_t least = 0;
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  } else if ((b0 & 0xE0) == 0xC0) {
+    extra = 1;
+    cp = b0 & 0x1F;
+    least = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    extra = 2;
+    cp = b0 & 0x0F;
+    least = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    extra = 3;
+    cp = b0 & 0x07;
+    least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + extra >= text.size()) return 0;
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const auto b = static_cast<unsigned char>(text[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  // Overlong forms, surrogates and values past U+10FFFF are not characters.
+  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return extra + 1;
+}
 
 std::u32string Decode(const std::string& utf8) {
   std::u32string out;

@@ -18,6 +18,11 @@ std::u32string Decode(const std::string& utf8);
 // The UTF-8 text of code points (each below U+110000).
 std::string Encode(const std::u32string& text);
 
+// The well-formed UTF-8 sequence at text[i] (i < text.size()): its length
+// in bytes, 0 when there is none (a stray continuation byte, an overlong
+// form, a surrogate, past U+10FFFF, cut short), and its code point in `cp`.
+std::size_t SequenceAt(std::string_view text, std::size_t i, char32_t& cp);
+
 // Byte offset of the first byte of `text` that is not part of a well-formed
 // UTF-8 sequence (overlong forms and surrogates are not); npos when the
 // whole text is UTF-8.
