@@ -47,12 +47,17 @@ std::vector<loran::Cells> CellsOf(const Rcpp::List& columns) {
 }
 
 // Texts marked as UTF-8, which they are (degree and micro signs), made
-// straight into R's strings.
+// straight into R's strings. A text like the one before it (a status "ok",
+// a kind "lsq" down a whole column) takes the same string: R's global
+// string cache would hash it again only to find it.
 Rcpp::CharacterVector Utf8Strings(const std::vector<std::string>& texts) {
   Rcpp::CharacterVector v(static_cast<R_xlen_t>(texts.size()));
+  SEXP last = R_NilValue;
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    SET_STRING_ELT(v, static_cast<R_xlen_t>(i),
-                   Rf_mkCharLenCE(texts[i].data(), static_cast<int>(texts[i].size()), CE_UTF8));
+    if (i == 0 || texts[i] != texts[i - 1]) {
+      last = Rf_mkCharLenCE(texts[i].data(), static_cast<int>(texts[i].size()), CE_UTF8);
+    }
+    SET_STRING_ELT(v, static_cast<R_xlen_t>(i), last);
   }
   return v;
 }
