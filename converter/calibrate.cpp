@@ -190,17 +190,15 @@ Fitted Fit(const RunSetup& setup, const KnownPoints& known, std::FILE* err) {
   return f;
 }
 
-std::string CalibrationFileText(const Options& options, const RunSetup& setup, const Fitted& f,
-                                std::size_t points) {
+std::string FileText(const Options& options, const RunSetup& setup, const Fitted& f,
+                     std::size_t points) {
   const loran::CalibrationArea area{f.result.centre, f.result.radius, static_cast<int>(points)};
   const std::string inputName = options.input == "-"
                                     ? "standard input"
                                     : options.input.substr(options.input.find_last_of('/') + 1);
-  return loran::CalibrationText(
-      f.offsets, "Kestrune calibration of " + Today() + " from " + inputName + "\n" +
-                     loran::CalibrationAreaComment(area) +
-                     "\nEach offset is added to every predicted TD of its LOP." +
-                     (setup.asf ? "\nThe offsets remain after the ASF model (--asf model)." : ""));
+  return loran::CalibrationFileText(f.offsets,
+                                    "Kestrune calibration of " + Today() + " from " + inputName,
+                                    area, setup.asf != nullptr);
 }
 
 // The table of offsets and errors a user reads after a calibration.
@@ -248,7 +246,7 @@ int RunCalibrate(const Options& options, std::FILE* in, std::FILE* out, std::FIL
   }
   const Fitted f = Fit(*setup, known, err);
   if (f.failure != 0) return f.failure;
-  const std::string file = CalibrationFileText(options, *setup, f, known.points.size());
+  const std::string file = FileText(options, *setup, f, known.points.size());
 
   // The calibration file, then the table (on standard error when the file
   // goes to standard output).

@@ -351,6 +351,16 @@ std::string CalibrationAreaComment(const CalibrationArea& area) {
   return buf;
 }
 
+std::string CalibrationFileText(const std::vector<CalibrationOffset>& offsets,
+                                const std::string& title, const CalibrationArea& area,
+                                bool afterAsfModel) {
+  return CalibrationText(
+      offsets,
+      title + "\n" + CalibrationAreaComment(area) +
+          "\nEach offset is added to every predicted TD of its LOP." +
+          (afterAsfModel ? "\nThe offsets remain after the ASF model (--asf model)." : ""));
+}
+
 std::string CalibrationText(const std::vector<CalibrationOffset>& offsets,
                             const std::string& comment) {
   std::string out;

@@ -114,6 +114,13 @@ CalibrationRead ReadCalibrationText(const std::string& text, const Catalogue& ca
 // The file text; `comment` goes in front as comment lines.
 std::string CalibrationText(const std::vector<CalibrationOffset>& offsets,
                             const std::string& comment);
+// The file of a calibration: `title` (one line: by whom, when, from what),
+// the known points' area, and how the offsets apply, as comment lines in
+// front of the offsets. afterAsfModel: the offsets were fitted to what
+// remains after the ASF model, and the file says so.
+std::string CalibrationFileText(const std::vector<CalibrationOffset>& offsets,
+                                const std::string& title, const CalibrationArea& area,
+                                bool afterAsfModel = false);
 // The LOP a name such as "9007X" or "9007 X" stands for in `catalogue`;
 // none when there is no such secondary.
 std::optional<Lop> LopNamed(const Catalogue& catalogue, const std::string& name);

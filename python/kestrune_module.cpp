@@ -145,9 +145,7 @@ py::dict Calibrate(const loran::Catalogue& catalogue, const py::list& columns,
     return py::dict(py::arg("median_m") = e.median, py::arg("p95_m") = e.p95,
                     py::arg("fixes") = e.fixes);
   };
-  const std::string file = loran::CalibrationText(
-      t.offsets, comment + "\n" + loran::CalibrationAreaComment(t.area) +
-                     "\nEach offset is added to every predicted TD of its LOP.");
+  const std::string file = loran::CalibrationFileText(t.offsets, comment, t.area);
   return py::dict(py::arg("lops") = lops, py::arg("before") = summary(t.result.before),
                   py::arg("after") = summary(t.result.after),
                   py::arg("centre") = py::make_tuple(constants::Degrees(t.area.centre.lat),

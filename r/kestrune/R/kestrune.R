@@ -13,10 +13,10 @@
 loran_catalogue <- function(which = c("nels", "historical", "by_date"), date = NULL,
                             file = NULL) {
   which <- match.arg(which)
-  spec <- list(kind = if (is.null(file)) which else "file",
+  choice <- list(kind = if (is.null(file)) which else "file",
                date = if (is.null(date)) "" else as.character(date),
                path = if (is.null(file)) "" else normalizePath(file, mustWork = FALSE))
-  structure(spec, class = "kestrune_catalogue", lops = .Call(kestrune_lops, spec))
+  structure(choice, class = "kestrune_catalogue", lops = .Call(kestrune_lops, choice))
 }
 
 #' @export

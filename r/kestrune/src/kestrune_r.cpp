@@ -85,10 +85,10 @@ std::optional<loran::Date> DateOf(const std::string& text) {
   return d;
 }
 
-loran::Catalogue CatalogueOf(const Rcpp::List& spec) {
-  const std::string kind = Rcpp::as<std::string>(spec["kind"]);
-  const std::optional<loran::Date> date = DateOf(Rcpp::as<std::string>(spec["date"]));
-  if (kind == "file") return loran::CatalogueFromFile(Rcpp::as<std::string>(spec["path"]), date);
+loran::Catalogue CatalogueOf(const Rcpp::List& choice) {
+  const std::string kind = Rcpp::as<std::string>(choice["kind"]);
+  const std::optional<loran::Date> date = DateOf(Rcpp::as<std::string>(choice["date"]));
+  if (kind == "file") return loran::CatalogueFromFile(Rcpp::as<std::string>(choice["path"]), date);
   if (kind == "nels" && !date) return loran::NelsCatalogue();
   std::vector<loran::ChainVersion> versions;
   if (kind == "nels" || kind == "by_date") versions = loran::BuiltInNels();
@@ -158,27 +158,30 @@ Rcpp::List SummaryOf(const loran::ErrorSummary& e) {
                             Rcpp::Named("fixes") = e.fixes);
 }
 
+// A table function of the library on the catalogue, cells and options R gives.
+template <typename Table>
+auto RunTable(Table table, SEXP choice, SEXP columns, SEXP options) {
+  const loran::Catalogue c = CatalogueOf(choice);
+  return table(c, CellsOf(columns), OptionsOf(options, c));
+}
+
 }  // namespace
 
-extern "C" SEXP kestrune_fix_table(SEXP spec, SEXP columns, SEXP options) {
+extern "C" SEXP kestrune_fix_table(SEXP choice, SEXP columns, SEXP options) {
   BEGIN_RCPP
-  const loran::Catalogue c = CatalogueOf(spec);
-  const std::vector<loran::Cells> cells = CellsOf(columns);
-  return ColumnsOf(loran::FixTable(c, cells, OptionsOf(options, c)));
+  return ColumnsOf(RunTable(loran::FixTable, choice, columns, options));
   END_RCPP
 }
 
-extern "C" SEXP kestrune_predict_table(SEXP spec, SEXP columns, SEXP options) {
+extern "C" SEXP kestrune_predict_table(SEXP choice, SEXP columns, SEXP options) {
   BEGIN_RCPP
-  const loran::Catalogue c = CatalogueOf(spec);
-  const std::vector<loran::Cells> cells = CellsOf(columns);
-  return ColumnsOf(loran::PredictTable(c, cells, OptionsOf(options, c)));
+  return ColumnsOf(RunTable(loran::PredictTable, choice, columns, options));
   END_RCPP
 }
 
-extern "C" SEXP kestrune_calibrate_table(SEXP spec, SEXP columns, SEXP options, SEXP comment) {
+extern "C" SEXP kestrune_calibrate_table(SEXP choice, SEXP columns, SEXP options, SEXP comment) {
   BEGIN_RCPP
-  const loran::Catalogue c = CatalogueOf(spec);
+  const loran::Catalogue c = CatalogueOf(choice);
   const std::vector<loran::Cells> cells = CellsOf(columns);
   const loran::TableCalibration t = loran::CalibrateTable(c, cells, OptionsOf(options, c));
   std::vector<std::string> lop;
@@ -190,9 +193,8 @@ extern "C" SEXP kestrune_calibrate_table(SEXP spec, SEXP columns, SEXP options, 
     stddev.push_back(o.stddev);
     rows.push_back(o.rows);
   }
-  const std::string file = loran::CalibrationText(
-      t.offsets, Rcpp::as<std::string>(comment) + "\n" + loran::CalibrationAreaComment(t.area) +
-                     "\nEach offset is added to every predicted TD of its LOP.");
+  const std::string file =
+      loran::CalibrationFileText(t.offsets, Rcpp::as<std::string>(comment), t.area);
   return Rcpp::List::create(
       Rcpp::Named("table") =
           Rcpp::DataFrame::create(Rcpp::Named("lop") = lop, Rcpp::Named("offset_us") = offset,
@@ -207,9 +209,9 @@ extern "C" SEXP kestrune_calibrate_table(SEXP spec, SEXP columns, SEXP options, 
   END_RCPP
 }
 
-extern "C" SEXP kestrune_lops(SEXP spec) {
+extern "C" SEXP kestrune_lops(SEXP choice) {
   BEGIN_RCPP
-  const loran::Catalogue c = CatalogueOf(spec);
+  const loran::Catalogue c = CatalogueOf(choice);
   std::vector<std::string> names;
   for (const loran::Chain& chain : c.Chains()) {
     for (std::int16_t s : chain.secondaries) {
