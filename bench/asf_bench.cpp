@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/options.hpp"
-#include "converter/run.hpp"
+#include "bench/run_convert.hpp"
 #include "loran/catalogue.hpp"
 #include "loran/groundwave.hpp"
 #include "loran/prediction.hpp"
@@ -57,19 +56,9 @@ const std::string& CoastalLogbook() {
 }
 
 void BM_AsfConvertFixGivenStart(benchmark::State& state) {
-  const std::vector<std::string> args = {
-      "fix",    "-q",   "--asf", "model",         "--lops", "9007W,9007X,9007Y",
-      "--near", "63.9", "9",     CoastalLogbook()};
-  const convert::ParsedArguments parsed = convert::ParseArguments(args);
-  for (auto _ : state) {
-    std::FILE* in = std::fopen(CoastalLogbook().c_str(), "rb");
-    std::FILE* out = std::fopen("/dev/null", "wb");
-    state.counters["exit"] = convert::Run(parsed.options, in, out, out);
-    std::fclose(in);
-    std::fclose(out);
-  }
-  state.counters["rows/s"] =
-      benchmark::Counter(static_cast<double>(kRows), benchmark::Counter::kIsIterationInvariantRate);
+  bench::RunConvert(
+      state, {"fix", "-q", "--asf", "model", "--lops", "9007W,9007X,9007Y", "--near", "63.9", "9"},
+      CoastalLogbook(), kRows);
 }
 BENCHMARK(BM_AsfConvertFixGivenStart)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

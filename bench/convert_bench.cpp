@@ -13,10 +13,10 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "converter/options.hpp"
-#include "converter/run.hpp"
+#include "bench/run_convert.hpp"
 #include "loran/catalogue.hpp"
 #include "loran/prediction.hpp"
 #include "util/constants.hpp"
@@ -64,17 +64,7 @@ const Inputs& MakeInputs() {
 }
 
 void RunConvert(benchmark::State& state, std::vector<std::string> args, const std::string& file) {
-  args.push_back(file);
-  const convert::ParsedArguments parsed = convert::ParseArguments(args);
-  for (auto _ : state) {
-    std::FILE* in = std::fopen(file.c_str(), "rb");
-    std::FILE* out = std::fopen("/dev/null", "wb");
-    state.counters["exit"] = convert::Run(parsed.options, in, out, out);
-    std::fclose(in);
-    std::fclose(out);
-  }
-  state.counters["rows/s"] =
-      benchmark::Counter(static_cast<double>(kRows), benchmark::Counter::kIsIterationInvariantRate);
+  bench::RunConvert(state, std::move(args), file, kRows);
 }
 
 void BM_ConvertFixGivenStart(benchmark::State& state) {
@@ -161,17 +151,7 @@ const std::string& ManyListInput() {
 }
 
 void BM_ConvertFixManyLopLists(benchmark::State& state) {
-  const std::vector<std::string> args{"fix", "-q", ManyListInput()};
-  const convert::ParsedArguments parsed = convert::ParseArguments(args);
-  for (auto _ : state) {
-    std::FILE* in = std::fopen(ManyListInput().c_str(), "rb");
-    std::FILE* out = std::fopen("/dev/null", "wb");
-    state.counters["exit"] = convert::Run(parsed.options, in, out, out);
-    std::fclose(in);
-    std::fclose(out);
-  }
-  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(kManyListRows),
-                                                benchmark::Counter::kIsIterationInvariantRate);
+  bench::RunConvert(state, {"fix", "-q"}, ManyListInput(), kManyListRows);
 }
 BENCHMARK(BM_ConvertFixManyLopLists)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
